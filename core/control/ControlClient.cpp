@@ -1,0 +1,80 @@
+#include "control/ControlClient.hpp"
+
+#include <sys/socket.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cmath>
+
+#include "control/Socket.hpp"
+#include "control/SocketAddress.hpp"
+#include "control/SocketError.hpp"
+#include "platform/FileDescriptor.hpp"
+#include "platform/SystemError.hpp"
+#include "platform/UnixSocket.hpp"
+
+namespace lumetra::ControlClient {
+
+namespace {
+
+void pauseBeforeRetry() {
+  timespec pause{0, 200'000'000};
+  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+  }
+}
+
+ControlError failed(std::string message) { return ControlError(ControlError::Code::failed, std::move(message)); }
+
+}  // namespace
+
+std::string exchange(const std::string& request, const std::filesystem::path& socketPath, double timeoutSeconds) {
+  const std::string framed = request + "\n";
+
+  FileDescriptor fd(UnixSocket::openStream());
+  if (!fd.valid()) throw failed("Couldn't create a socket (" + SystemError::text(errno) + ").");
+
+  std::optional<SocketAddress> address;
+  try {
+    address.emplace(socketPath);
+  } catch (const SocketError& error) {
+    throw failed(error.description());
+  }
+
+  Socket::configure(fd.get(), timeoutSeconds);
+
+  int result = ::connect(fd.get(), address->address(), address->length());
+  for (int retry = 0; result != 0 && errno == ECONNREFUSED && retry < connectRetries; ++retry) {
+    // Refused: the socket file exists but nobody listens yet (starting up, or a stale file).
+    pauseBeforeRetry();
+    result = ::connect(fd.get(), address->address(), address->length());
+  }
+  if (result != 0) {
+    const int error = errno;
+    if (error == ECONNREFUSED || error == ENOENT) {
+      throw ControlError(ControlError::Code::notRunning, "Lumetra isn't running. Open it and try again.");
+    }
+    if (error == EACCES) throw failed("Permission denied for " + socketPath.native() + ".");
+    throw failed("Couldn't connect to Lumetra (" + SystemError::text(error) + ").");
+  }
+
+  if (!Socket::writeAll(fd.get(), framed)) {
+    throw failed("Couldn't send the request (" + SystemError::text(errno) + ").");
+  }
+
+  auto reply = Socket::readLine(fd.get(), maxReplySize);
+  switch (reply.kind) {
+    case Socket::LineRead::Kind::line:
+      return std::move(reply.line);
+    case Socket::LineRead::Kind::expired:
+      throw ControlError(ControlError::Code::timedOut, "Lumetra didn't answer within " +
+                                                           std::to_string(static_cast<long long>(std::ceil(timeoutSeconds))) +
+                                                           " seconds.");
+    case Socket::LineRead::Kind::closed:
+    case Socket::LineRead::Kind::readError:
+    case Socket::LineRead::Kind::tooLong:
+      break;
+  }
+  throw failed("Lumetra closed the connection without answering.");
+}
+
+}  // namespace lumetra::ControlClient

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/Instant.hpp"
+
+namespace lumetra {
+
+// A Gregorian calendar in one time zone, backed by ICU. ICU is loaded on first use, so a
+// process that never needs a date never pays for it. Not safe for concurrent use: give each
+// thread its own copy.
+class Calendar {
+ public:
+  struct DateParts {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool operator==(const DateParts&) const = default;
+  };
+
+  // The user's calendar: the process's current time zone and the locale's week rules.
+  static Calendar current();
+  // A calendar in the named IANA zone (for example "Europe/Berlin"). An unknown name gives UTC,
+  // as ICU does.
+  explicit Calendar(std::string timeZoneId);
+
+  Calendar(const Calendar& other);
+  Calendar& operator=(const Calendar& other);
+  Calendar(Calendar&&) noexcept;
+  Calendar& operator=(Calendar&&) noexcept;
+  ~Calendar();
+
+  // The zone's IANA identifier.
+  [[nodiscard]] std::string timeZoneId() const;
+
+  [[nodiscard]] DateParts parts(Instant instant) const;
+  // The first instant of the calendar day that holds `instant`.
+  [[nodiscard]] Instant startOfDay(Instant instant) const;
+  // The same wall-clock time `days` calendar days later (earlier when negative).
+  [[nodiscard]] Instant addingDays(Instant instant, int days) const;
+  // The first instant of the given day, or nullopt when the numbers name no such day
+  // (2024-02-30, month 13): the day is accepted only if it converts back to the same numbers.
+  [[nodiscard]] std::optional<Instant> startOfDay(long long year, long long month, long long day) const;
+  [[nodiscard]] bool isSameDay(Instant a, Instant b) const;
+  // The zone's offset from UTC at `instant`, in seconds.
+  [[nodiscard]] int utcOffsetSeconds(Instant instant) const;
+  // The first day of the week in the user's locale: 1 = Sunday … 7 = Saturday.
+  [[nodiscard]] int firstWeekday() const;
+
+  // The ICU calendar behind this one (an icu::Calendar*), for formatters in this layer only.
+  [[nodiscard]] void* icuCalendar() const;
+
+ private:
+  struct Impl;
+  Calendar(std::string timeZoneId, bool useDefaultZone);
+  Impl& impl() const;
+
+  std::string zoneId_;
+  bool defaultZone_ = false;
+  mutable std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lumetra

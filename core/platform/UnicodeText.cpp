@@ -1,0 +1,103 @@
+#include "platform/UnicodeText.hpp"
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace lumetra::UnicodeText {
+
+bool isValidUTF8(std::string_view bytes) {
+  const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
+  const auto length = static_cast<int64_t>(bytes.size());
+  int64_t i = 0;
+  while (i < length) {
+    if (s[i] < 0x80) {  // ASCII needs no decoding; most CSV text is ASCII.
+      ++i;
+      continue;
+    }
+    UChar32 c;
+    U8_NEXT(s, i, length, c);
+    if (c < 0) return false;
+  }
+  return true;
+}
+
+std::u32string scalars(std::string_view utf8) {
+  std::u32string out;
+  out.reserve(utf8.size());
+  const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+  const auto length = static_cast<int64_t>(utf8.size());
+  int64_t i = 0;
+  while (i < length) {
+    UChar32 c;
+    U8_NEXT_OR_FFFD(s, i, length, c);
+    out.push_back(static_cast<char32_t>(c));
+  }
+  return out;
+}
+
+void append(std::string& out, char32_t scalar) {
+  uint8_t buffer[U8_MAX_LENGTH];
+  int32_t length = 0;
+  UBool error = false;
+  U8_APPEND(buffer, length, U8_MAX_LENGTH, static_cast<UChar32>(scalar), error);
+  if (error) {
+    out += "\xEF\xBF\xBD";
+    return;
+  }
+  out.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(length));
+}
+
+bool isLetter(char32_t scalar) { return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & U_GC_L_MASK) != 0; }
+
+bool isLetterOrNumber(char32_t scalar) {
+  return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
+}
+
+std::size_t graphemeCount(std::string_view utf8) {
+  bool plainASCII = true;
+  for (char c : utf8) {
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') {
+      plainASCII = false;
+      break;
+    }
+  }
+  // Every printable ASCII character (and every ASCII control but CR before LF) is a cluster of
+  // its own, so the break iterator is needed only for other text.
+  if (plainASCII) return utf8.size();
+
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU break iterator: ") + u_errorName(status));
+  const auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  it->setText(text);
+  std::size_t count = 0;
+  it->first();
+  while (it->next() != icu::BreakIterator::DONE) ++count;
+  return count;
+}
+
+bool isNewline(char32_t c) {
+  return c == U'\n' || c == U'\v' || c == U'\f' || c == U'\r' || c == U'\u0085' || c == U'\u2028' ||
+         c == U'\u2029';
+}
+
+std::vector<std::string> splitLines(std::string_view utf8) {
+  std::vector<std::string> pieces(1);
+  const std::u32string text = scalars(utf8);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char32_t c = text[i];
+    if (!isNewline(c)) {
+      append(pieces.back(), c);
+      continue;
+    }
+    if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+    pieces.emplace_back();
+  }
+  return pieces;
+}
+
+}  // namespace lumetra::UnicodeText

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumetra::UnicodeText {
+
+// Whether the bytes are well-formed UTF-8.
+[[nodiscard]] bool isValidUTF8(std::string_view bytes);
+
+// The Unicode scalars of well-formed UTF-8 text; ill-formed bytes become U+FFFD each.
+[[nodiscard]] std::u32string scalars(std::string_view utf8);
+
+// UTF-8 bytes of one scalar, appended to `out`.
+void append(std::string& out, char32_t scalar);
+
+// Whether the scalar is a Unicode letter (L*) or number (N*).
+[[nodiscard]] bool isLetterOrNumber(char32_t scalar);
+[[nodiscard]] bool isLetter(char32_t scalar);
+
+// The number of user-perceived characters (extended grapheme clusters).
+[[nodiscard]] std::size_t graphemeCount(std::string_view utf8);
+
+// Whether the scalar ends a line: LF, VT, FF, CR, NEL (U+0085), LS (U+2028) or PS (U+2029).
+[[nodiscard]] bool isNewline(char32_t scalar);
+
+// The text cut at every newline; CR LF counts as one break. Empty pieces are kept.
+[[nodiscard]] std::vector<std::string> splitLines(std::string_view utf8);
+
+}  // namespace lumetra::UnicodeText

@@ -1,0 +1,14 @@
+#include "platform/UserFolders.hpp"
+
+namespace lumetra::UserFolders {
+
+std::filesystem::path applicationSupport(const Environment& environment) {
+  // The XDG rule: a relative XDG_DATA_HOME is invalid and is ignored.
+  if (auto it = environment.find("XDG_DATA_HOME"); it != environment.end() && !it->second.empty() &&
+                                                   it->second.front() == '/') {
+    return it->second;
+  }
+  return home(environment) / ".local" / "share";
+}
+
+}  // namespace lumetra::UserFolders

@@ -1,0 +1,205 @@
+#include "control/ControlProtocol.hpp"
+
+#include <gtest/gtest.h>
+
+#include "control/ControlClient.hpp"
+#include "control/ProjectsResult.hpp"
+#include "control/SessionResult.hpp"
+#include "control/StartResult.hpp"
+#include "control/StatusResult.hpp"
+#include "csv/ImportReport.hpp"
+#include "support/TestSupport.hpp"
+
+namespace lumetra {
+namespace {
+
+using test::localTime;
+
+TEST(ControlProtocolTest, SocketURLIsInTheDataDirectory) {
+  EXPECT_EQ(ControlProtocol::socketURL("/tmp/data").string(), "/tmp/data/lumetra.sock");
+  EXPECT_EQ(ControlProtocol::socketURL("/tmp/data/").string(), "/tmp/data/lumetra.sock");
+}
+
+TEST(ControlProtocolTest, TimestampsAreLocalWithOffsetAndWholeSeconds) {
+  EXPECT_EQ(ControlProtocol::formatTimestamp(localTime(2024, 5, 1, 9, 30) + 0.75), "2024-05-01T09:30:00+02:00");
+  EXPECT_EQ(ControlProtocol::formatTimestamp(localTime(2024, 1, 15, 0, 0)), "2024-01-15T00:00:00+01:00");
+  EXPECT_EQ(ControlProtocol::formatTimestamp(Instant(0), Calendar("UTC")), "1970-01-01T00:00:00Z");
+  EXPECT_EQ(ControlProtocol::formatTimestamp(Instant(1714548600), Calendar("America/St_Johns")),
+            "2024-05-01T05:00:00-02:30");
+}
+
+TEST(ControlProtocolTest, ParseTimestamp) {
+  const Instant expected(1714548600);  // 2024-05-01T07:30:00Z
+  const std::vector<std::pair<std::string, std::optional<Instant>>> cases{
+      {"2024-05-01T07:30:00Z", expected},
+      {"2024-05-01T09:30:00+02:00", expected},
+      {"2024-05-01T04:00:00-03:30", expected},
+      {"2024-05-01T09:30:00.250+02:00", expected + 0.25},
+      {"2024-05-01 09:30:00", std::nullopt},
+      {"2024-05-01T09:30:00", std::nullopt},
+      {"2024-05-01", std::nullopt},
+      {"2024-02-30T09:30:00Z", std::nullopt},
+      {"2024-05-01T24:00:00Z", std::nullopt},
+      {"2024-05-01T09:30:00.Z", std::nullopt},
+      {"2024-05-01T09:30:00+0200", std::nullopt},
+      {"2024-05-01T09:30:00Zjunk", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& [text, instant] : cases) EXPECT_EQ(ControlProtocol::parseTimestamp(text), instant) << text;
+}
+
+TEST(ControlProtocolTest, RequestsOmitAbsentFields) {
+  EXPECT_EQ(WireCoding::encode(ControlRequest(ControlCommand::status)), R"({"command":"status","version":1})");
+  ControlRequest sessions(ControlCommand::sessions);
+  sessions.since = localTime(2024, 5, 1, 0, 0);
+  sessions.limit = 3;
+  EXPECT_EQ(WireCoding::encode(sessions), R"({"command":"sessions","limit":3,"since":"2024-05-01T00:00:00+02:00","version":1})");
+  ControlRequest import(ControlCommand::importSessions);
+  import.csv = "a/b,\"c\"\n";
+  import.dryRun = true;
+  import.allowOverlaps = false;
+  EXPECT_EQ(WireCoding::encode(import),
+            R"({"allow_overlaps":false,"command":"import","csv":"a/b,\"c\"\n","dry_run":true,"version":1})");
+}
+
+TEST(ControlProtocolTest, RequestsDecodeFromEitherKeySpelling) {
+  const auto snake = WireCoding::decode<ControlRequest>(
+      R"({"command":"describe","session_id":42,"description":null,"include_archived":true,"extra":1,"version":1})");
+  const auto camel = WireCoding::decode<ControlRequest>(
+      R"({"command":"describe","sessionId":42,"includeArchived":true,"version":1})");
+  ControlRequest expected(ControlCommand::describe);
+  expected.sessionId = 42;
+  expected.includeArchived = true;
+  EXPECT_EQ(snake, expected);
+  EXPECT_EQ(camel, expected);
+  // An unknown command still decodes; the handler answers it.
+  EXPECT_EQ(WireCoding::decode<ControlRequest>(R"({"command":"dance","version":2})").command, "dance");
+}
+
+TEST(ControlProtocolTest, MalformedRequestsSayWhatIsWrong) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"", "It isn't valid JSON (error at byte 1)."},
+      {"[1]", "The message isn't an object."},
+      {R"({"command":"status"})", "The value of “version” is missing."},
+      {R"({"command":"status","version":"1"})", "The value of “version” isn't a whole number."},
+      {R"({"command":"status","version":1.5})", "The value of “version” isn't a whole number."},
+      {R"({"command":"status","version":18446744073709551615})", "The value of “version” is out of range."},
+      {R"({"command":"sessions","version":1,"since":"yesterday"})", "Not an ISO 8601 time: yesterday"},
+      {R"({"command":"projects","version":1,"include_archived":1})",
+       "The value of “include_archived” isn't true or false."},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      (void)WireCoding::decode<ControlRequest>(text);
+      ADD_FAILURE() << "decoded: " << text;
+    } catch (const WireError& error) {
+      EXPECT_EQ(error.description(), message) << text;
+    }
+  }
+  EXPECT_EQ(WireCoding::decode<ControlRequest>(R"({"command":"status","version":1.0})").version, 1);
+}
+
+TEST(ControlProtocolTest, ResultsWriteAbsentFieldsAsNull) {
+  const SessionInfo running{3, 1, "Garden", localTime(2024, 5, 1, 9, 0), std::nullopt, true, 60, "tracked",
+                            std::nullopt, "real"};
+  EXPECT_EQ(WireCoding::encode(running),
+            R"({"description":null,"duration_seconds":60,"end":null,"entry":"tracked","id":3,"project":"Garden",)"
+            R"("project_id":1,"running":true,"start":"2024-05-01T09:00:00+02:00","times":"real"})");
+  const StatusResult idle{std::nullopt, "2024-05-01", 0, {}, std::nullopt};
+  EXPECT_EQ(WireCoding::encode(ControlResponse<StatusResult>::success(idle)),
+            R"({"ok":true,"result":{"current":null,"date":"2024-05-01","last_session":null,"today":[],"today_seconds":0}})");
+  EXPECT_EQ(WireCoding::encode(ControlResponse<StatusResult>::failure(
+                ControlError(ControlError::Code::notTracking, "Nothing is being tracked."))),
+            R"({"error":{"code":"not_tracking","message":"Nothing is being tracked."},"ok":false})");
+}
+
+TEST(ControlProtocolTest, RecordsRoundTrip) {
+  const SessionInfo stopped{9, 2, "Writing", localTime(2024, 5, 1, 8, 0), localTime(2024, 5, 1, 9, 0), false,
+                            3600, "edited", "Café ✓/“quotes”", "approximate"};
+  const StartResult start{SessionInfo{10, 1, "Garden", localTime(2024, 5, 1, 9, 0), std::nullopt, true, 0,
+                                      "tracked", std::nullopt, "real"},
+                          true, stopped};
+  EXPECT_EQ(WireCoding::decode<StartResult>(WireCoding::encode(start)), start);
+  ImportReport report;
+  report.sessions = 2;
+  report.projects = {{"Garden", true, false, 2, 60}};
+  report.overlaps = {{4, std::nullopt, 17, "Writing", localTime(2024, 4, 30, 9, 0), std::nullopt}};
+  report.problems = {{2, "Bad."}};
+  const std::string text = WireCoding::encode(report);
+  EXPECT_NE(text.find(R"("overlaps":[{"end":null,"line":4,"other_line":null,"project":"Writing","session_id":17,)"),
+            std::string::npos);
+  EXPECT_NE(text.find(R"("projects":[{"archived":false,"new":true,"project":"Garden","seconds":60,"sessions":2}])"),
+            std::string::npos);
+  EXPECT_EQ(WireCoding::decode<ImportReport>(text), report);
+}
+
+TEST(ControlProtocolTest, SnakeCaseConversion) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"session_id", "sessionId"}, {"sessionId", "sessionId"}, {"id", "id"},
+      {"_private_key", "_privateKey"}, {"trailing_", "trailing_"}, {"SESSION_ID", "sessionId"},
+      {"a__b", "aB"},
+  };
+  for (const auto& [key, field] : cases) EXPECT_EQ(WireCoding::fromSnakeCase(key), field) << key;
+}
+
+TEST(ControlProtocolTest, PrettyPrinting) {
+  const JSON value = JSON::parse(R"({"b":[1,{"x":null}],"a":"s/t","c":{},"d":[]})");
+  EXPECT_EQ(WireCoding::pretty(value),
+            "{\n  \"a\" : \"s/t\",\n  \"b\" : [\n    1,\n    {\n      \"x\" : null\n    }\n  ],\n  \"c\" : {},\n"
+            "  \"d\" : []\n}");
+  // Invalid UTF-8 in a text is replaced rather than failing.
+  EXPECT_EQ(WireCoding::compact(JSON(std::string("a\xFF"))), "\"a\xEF\xBF\xBD\"");
+}
+
+// Replies and what ControlClient::send makes of them.
+TEST(ControlProtocolTest, SendDecodesRepliesAndTheirFailures) {
+  const auto sendWith = [](const std::string& reply) {
+    return ControlClient::send<ProjectsResult>(ControlRequest(ControlCommand::projects),
+                                               [&](const std::string&) { return reply; });
+  };
+  EXPECT_EQ(sendWith(R"({"ok":true,"result":{"projects":[{"id":1,"name":"A","archived":false}]}})"),
+            (ProjectsResult{{{1, "A", false}}}));
+
+  const std::string unreadable = "Lumetra sent a reply that couldn't be read: ";
+  const std::vector<std::pair<std::string, ControlError>> failures{
+      {R"({"ok":true})", {ControlError::Code::failed, "Lumetra reported an error without details."}},
+      {R"({"ok":false})", {ControlError::Code::failed, "Lumetra reported an error without details."}},
+      {R"({"ok":false,"error":{"code":"archived_project","message":"Archived."}})",
+       {ControlError::Code::archivedProject, "Archived."}},
+      {R"({"ok":false,"error":{"code":"on_fire","message":"Hot."}})",
+       {ControlError::Code::failed, unreadable + "The value of “error.code” isn't one of the known values."}},
+      {R"({"result":{"projects":[]}})", {ControlError::Code::failed, unreadable + "The value of “ok” is missing."}},
+      {R"({"ok":true,"result":{"projects":[{"name":"A","archived":false}]}})",
+       {ControlError::Code::failed, unreadable + "The value of “result.projects[0].id” is missing."}},
+      {"not json", {ControlError::Code::failed, unreadable + "It isn't valid JSON (error at byte 2)."}},
+  };
+  for (const auto& [reply, error] : failures) {
+    try {
+      (void)sendWith(reply);
+      ADD_FAILURE() << "no failure for " << reply;
+    } catch (const ControlError& thrown) {
+      EXPECT_EQ(thrown, error) << reply;
+    }
+  }
+  // An instant that isn't ISO 8601 makes the reply unreadable.
+  try {
+    (void)ControlClient::send<SessionResult>(ControlRequest(ControlCommand::resume), [](const std::string&) {
+      return std::string(
+          R"({"ok":true,"result":{"session":{"id":1,"project_id":1,"project":"A","start":"noon","end":null,)"
+          R"("running":true,"duration_seconds":0,"entry":"tracked","description":null,"times":"real"}}})");
+    });
+    ADD_FAILURE();
+  } catch (const ControlError& thrown) {
+    EXPECT_EQ(thrown.message, unreadable + "Not an ISO 8601 time: noon");
+  }
+}
+
+TEST(ControlProtocolTest, EnumTextsRoundTrip) {
+  for (const auto& [code, text] : kControlErrorCodeTexts) EXPECT_EQ(fromRawValue<ControlError::Code>(text), code);
+  for (const auto& [command, text] : kControlCommandTexts) EXPECT_EQ(fromRawValue<ControlCommand>(text), command);
+  EXPECT_EQ(fromRawValue<ControlCommand>("importSessions"), std::nullopt);
+  EXPECT_EQ(rawValue(ControlCommand::importSessions), "import");
+}
+
+}  // namespace
+}  // namespace lumetra

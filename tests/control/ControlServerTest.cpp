@@ -1,0 +1,308 @@
+#include "control/ControlServer.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <future>
+
+#include "control/ControlClient.hpp"
+#include "control/Socket.hpp"
+#include "control/SocketAddress.hpp"
+#include "control/SocketError.hpp"
+#include "platform/FileDescriptor.hpp"
+#include "support/TestSupport.hpp"
+
+namespace lumetra {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A raw client connection, for sending what a well-behaved client never would.
+FileDescriptor connectTo(const std::filesystem::path& path) {
+  FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM, 0));
+  const SocketAddress address(path);
+  EXPECT_EQ(::connect(fd.get(), address.address(), address.length()), 0);
+  Socket::configure(fd.get(), 10);
+  return fd;
+}
+
+std::string sendRaw(const std::filesystem::path& path, const std::string& bytes, bool halfClose = false) {
+  auto fd = connectTo(path);
+  EXPECT_TRUE(Socket::writeAll(fd.get(), bytes));
+  if (halfClose) ::shutdown(fd.get(), SHUT_WR);
+  const auto reply = Socket::readLine(fd.get(), ControlClient::maxReplySize);
+  return reply.kind == Socket::LineRead::Kind::line ? "reply:" + reply.line : "no reply";
+}
+
+class ControlServerTest : public testing::Test {
+ protected:
+  std::filesystem::path socketPath() const { return ControlProtocol::socketURL(folder.path()); }
+
+  // Starts a server that echoes each request's length and bytes and records them.
+  std::unique_ptr<ControlServer> echoServer() {
+    auto server = std::make_unique<ControlServer>(socketPath(), [this](const std::string& request) {
+      std::lock_guard lock(seenLock);
+      seen.push_back(request);
+      return std::to_string(request.size()) + ":" + request.substr(0, 16);
+    });
+    server->start();
+    return server;
+  }
+
+  test::TemporaryDirectory folder;
+  std::mutex seenLock;
+  std::vector<std::string> seen;
+};
+
+TEST_F(ControlServerTest, ExchangeCarriesOneRequestAndOneReply) {
+  auto server = echoServer();
+  struct stat info{};
+  ASSERT_EQ(::stat(socketPath().c_str(), &info), 0);
+  EXPECT_TRUE(S_ISSOCK(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(ControlClient::exchange("hello", socketPath(), 5), "5:hello");
+  server->stop();
+  EXPECT_FALSE(std::filesystem::exists(socketPath()));
+  EXPECT_FALSE(std::filesystem::exists(folder / (".qv" + std::to_string(::getpid()))));
+}
+
+TEST_F(ControlServerTest, FramingEdges) {
+  auto server = echoServer();
+  EXPECT_EQ(sendRaw(socketPath(), "first\nsecond\n"), "reply:5:first");
+  EXPECT_EQ(sendRaw(socketPath(), "no newline", true), "reply:10:no newline");
+  EXPECT_EQ(sendRaw(socketPath(), "\n"), "reply:0:");
+  EXPECT_EQ(sendRaw(socketPath(), "", true), "no reply");
+}
+
+TEST_F(ControlServerTest, RequestOfExactlyTheLimitIsServedOneMoreIsNot) {
+  auto server = echoServer();
+  const std::string exact(ControlProtocol::maxRequestSize, 'x');
+  EXPECT_EQ(sendRaw(socketPath(), exact + "\n"), "reply:16777216:xxxxxxxxxxxxxxxx");
+  EXPECT_EQ(sendRaw(socketPath(), exact + "x\n"), "no reply");
+  EXPECT_EQ(sendRaw(socketPath(), exact + "x", true), "no reply");
+}
+
+TEST_F(ControlServerTest, ClientReportsMissingAndStaleSockets) {
+  const ControlError notRunning(ControlError::Code::notRunning, "Lumetra isn't running. Open it and try again.");
+  auto started = Clock::now();
+  try {
+    (void)ControlClient::exchange("x", socketPath(), 5);
+    ADD_FAILURE();
+  } catch (const ControlError& error) {
+    EXPECT_EQ(error, notRunning);
+  }
+  EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(150));  // no file: no retries
+
+  // A socket file that nobody listens on: refused, retried five times 200 ms apart.
+  {
+    FileDescriptor stale(::socket(AF_UNIX, SOCK_STREAM, 0));
+    const SocketAddress address(socketPath());
+    ASSERT_EQ(::bind(stale.get(), address.address(), address.length()), 0);
+  }
+  started = Clock::now();
+  try {
+    (void)ControlClient::exchange("x", socketPath(), 5);
+    ADD_FAILURE();
+  } catch (const ControlError& error) {
+    EXPECT_EQ(error, notRunning);
+  }
+  EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(950));
+}
+
+TEST_F(ControlServerTest, ServerThatNeverAnswersTimesOut) {
+  std::promise<void> release;
+  auto released = release.get_future().share();
+  ControlServer server(socketPath(), [released](const std::string&) {
+    released.wait();
+    return std::string("late");
+  });
+  server.start();
+  try {
+    (void)ControlClient::exchange("x", socketPath(), 0.3);
+    ADD_FAILURE();
+  } catch (const ControlError& error) {
+    EXPECT_EQ(error, ControlError(ControlError::Code::timedOut, "Lumetra didn't answer within 1 seconds."));
+  }
+  release.set_value();
+}
+
+TEST_F(ControlServerTest, ServerThatClosesWithoutAnsweringFails) {
+  ControlServer server(socketPath(), [](const std::string&) -> std::string { throw std::runtime_error("boom"); });
+  server.start();
+  try {
+    (void)ControlClient::exchange("x", socketPath(), 5);
+    ADD_FAILURE();
+  } catch (const ControlError& error) {
+    EXPECT_EQ(error, ControlError(ControlError::Code::failed, "Lumetra closed the connection without answering."));
+  }
+}
+
+TEST_F(ControlServerTest, PathLengthLimits) {
+  // Pad the folder's path so that the socket path has exactly 103, then 104, bytes.
+  const auto pathOfLength = [&](std::size_t length) {
+    const std::string base = folder.path().string() + "/";
+    return std::filesystem::path(base + std::string(length - base.size(), 's'));
+  };
+  const auto fits = pathOfLength(SocketAddress::maxPathBytes);
+  ControlServer fitting(fits, [](const std::string&) { return std::string("ok"); });
+  fitting.start();
+  EXPECT_EQ(ControlClient::exchange("x", fits, 5), "ok");
+
+  const auto tooLong = pathOfLength(SocketAddress::maxPathBytes + 1);
+  ControlServer failing(tooLong, [](const std::string&) { return std::string("ok"); });
+  try {
+    failing.start();
+    ADD_FAILURE();
+  } catch (const SocketError& error) {
+    EXPECT_EQ(error, SocketError::pathTooLong(tooLong.string()));
+    EXPECT_EQ(error.description(), "The socket path is too long: " + tooLong.string());
+  }
+  try {
+    (void)ControlClient::exchange("x", tooLong, 5);
+    ADD_FAILURE();
+  } catch (const ControlError& error) {
+    EXPECT_EQ(error, ControlError(ControlError::Code::failed, "The socket path is too long: " + tooLong.string()));
+  }
+}
+
+TEST_F(ControlServerTest, StartFailuresLeaveNothingBehind) {
+  ControlServer server(folder / "missing" / "lumetra.sock", [](const std::string&) { return std::string(); });
+  try {
+    server.start();
+    ADD_FAILURE();
+  } catch (const SocketError& error) {
+    EXPECT_EQ(error, SocketError::system("bind", ENOENT));
+    EXPECT_EQ(error.description(), "bind failed: No such file or directory");
+  }
+  EXPECT_FALSE(server.isListening());
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
+}
+
+TEST_F(ControlServerTest, SecondServerTakesOverTheSocketFile) {
+  ControlServer first(socketPath(), [](const std::string&) { return std::string("first"); });
+  first.start();
+  ControlServer second(socketPath(), [](const std::string&) { return std::string("second"); });
+  second.start();
+  EXPECT_EQ(ControlClient::exchange("x", socketPath(), 5), "second");
+}
+
+TEST_F(ControlServerTest, ManyConcurrentClientsAllGetTheirAnswer) {
+  auto server = echoServer();
+  std::vector<std::future<std::string>> replies;
+  for (int i = 0; i < 64; ++i) {
+    replies.push_back(std::async(std::launch::async, [this, i] {
+      return ControlClient::exchange("request " + std::to_string(i), socketPath(), 10);
+    }));
+  }
+  for (int i = 0; i < 64; ++i) {
+    const std::string text = "request " + std::to_string(i);
+    EXPECT_EQ(replies[static_cast<std::size_t>(i)].get(), std::to_string(text.size()) + ":" + text);
+  }
+}
+
+// Given a client running as another user, expect the connection closed without a reply.
+TEST_F(ControlServerTest, OtherUsersAreTurnedAway) {
+  if (::getuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  auto server = echoServer();
+  ASSERT_EQ(::chmod(socketPath().c_str(), 0777), 0);
+  ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(10);
+    try {
+      (void)ControlClient::exchange("x", socketPath(), 5);
+      ::_exit(11);
+    } catch (const ControlError& error) {
+      ::_exit(error.message == "Lumetra closed the connection without answering." ? 0 : 12);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(seen.empty());
+}
+
+// A single owner thread that runs scheduled jobs in order, like the host's.
+class OwnerQueue {
+ public:
+  OwnerQueue() : thread_([this] { loop(); }) {}
+  ~OwnerQueue() {
+    schedule({});
+    thread_.join();
+  }
+  void schedule(std::function<void()> job) {
+    std::lock_guard lock(lock_);
+    jobs_.push_back(std::move(job));
+    ready_.notify_one();
+  }
+
+ private:
+  void loop() {
+    for (;;) {
+      std::function<void()> job;
+      {
+        std::unique_lock lock(lock_);
+        ready_.wait(lock, [this] { return !jobs_.empty(); });
+        job = std::move(jobs_.front());
+        jobs_.pop_front();
+      }
+      if (!job) return;
+      job();
+    }
+  }
+  std::mutex lock_;
+  std::condition_variable ready_;
+  std::deque<std::function<void()>> jobs_;
+  std::thread thread_;
+};
+
+TEST(ControlServerRelayTest, RunsWorkOnTheOwnerThread) {
+  OwnerQueue owner;
+  const auto schedule = [&](std::function<void()> job) { owner.schedule(std::move(job)); };
+  EXPECT_EQ(ControlServer::relay(5, schedule, [] { return std::string("done"); }), "done");
+  EXPECT_THROW((void)ControlServer::relay(5, schedule, []() -> std::string { throw std::runtime_error("x"); }),
+               std::runtime_error);
+}
+
+// Given an owner thread blocked past the time-out, expect nothing back and the work never run,
+// even after the owner frees up.
+TEST(ControlServerRelayTest, AbandonsWorkNotStartedInTime) {
+  OwnerQueue owner;
+  const auto schedule = [&](std::function<void()> job) { owner.schedule(std::move(job)); };
+  std::promise<void> unblock;
+  owner.schedule([blocked = unblock.get_future().share()] { blocked.wait(); });
+  std::atomic<bool> ran = false;
+  EXPECT_EQ(ControlServer::relay(0.2, schedule, [&] {
+              ran = true;
+              return std::string("late");
+            }),
+            std::nullopt);
+  unblock.set_value();
+  std::promise<void> drained;
+  owner.schedule([&] { drained.set_value(); });
+  drained.get_future().wait();
+  EXPECT_FALSE(ran);
+}
+
+// Given work that begins just before the time-out, expect it finished and its answer returned.
+TEST(ControlServerRelayTest, WaitsForWorkThatHasBegun) {
+  OwnerQueue owner;
+  const auto schedule = [&](std::function<void()> job) { owner.schedule(std::move(job)); };
+  EXPECT_EQ(ControlServer::relay(0.1, schedule,
+                                 [] {
+                                   std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                                   return std::string("slow but sure");
+                                 }),
+            "slow but sure");
+}
+
+}  // namespace
+}  // namespace lumetra

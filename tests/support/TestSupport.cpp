@@ -1,0 +1,133 @@
+#include "support/TestSupport.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/Calendar.hpp"
+
+extern char** environ;
+
+namespace lumetra::test {
+
+namespace {
+// Runs before main: every test sees the same zone, whatever the machine's.
+const bool kZoneSet = [] {
+  ::setenv("TZ", kTestTimeZone, 1);
+  ::signal(SIGPIPE, SIG_IGN);  // a child that closes its input must not end the test run
+  ::tzset();
+  return true;
+}();
+}  // namespace
+
+TemporaryDirectory::TemporaryDirectory() {
+  std::string pattern = "/tmp/lumetra-test-XXXXXX";
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment, const std::string& input) {
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string text(*entry);
+    const auto equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [key, value] : environment) merged[key] = value;
+  std::vector<std::string> envTexts;
+  for (const auto& [key, value] : merged) envTexts.push_back(key + "=" + value);
+  std::vector<char*> envp;
+  for (auto& text : envTexts) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argTexts{program};
+  argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& text : argTexts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  int in[2], out[2], err[2];
+  if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  if (spawned != 0) throw std::runtime_error("posix_spawn failed for " + program);
+
+  // Feed standard input and drain both outputs together, so no pipe fills up and stalls.
+  ProcessResult result;
+  std::size_t fed = 0;
+  int inFd = in[1];
+  if (input.empty()) {
+    ::close(inFd);
+    inFd = -1;
+  }
+  (void)::fcntl(out[0], F_SETFL, O_NONBLOCK);
+  (void)::fcntl(err[0], F_SETFL, O_NONBLOCK);
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    pollfd fds[3] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}, {inFd, POLLOUT, 0}};
+    if (::poll(fds, 3, -1) < 0 && errno != EINTR) break;
+    char buffer[65536];
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t n = ::read(i == 0 ? out[0] : err[0], buffer, sizeof buffer);
+      if (n > 0) {
+        (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EAGAIN) {
+        (i == 0 ? outOpen : errOpen) = false;
+      }
+    }
+    if (inFd >= 0 && fds[2].revents != 0) {
+      const ssize_t n = ::write(inFd, input.data() + fed, std::min<std::size_t>(input.size() - fed, 65536));
+      if (n > 0) fed += static_cast<std::size_t>(n);
+      if (n <= 0 || fed == input.size()) {
+        ::close(inFd);
+        inFd = -1;
+      }
+    }
+  }
+  if (inFd >= 0) ::close(inFd);
+  ::close(out[0]);
+  ::close(err[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+Instant localTime(int year, int month, int day, int hour, int minute, int second) {
+  const Calendar calendar(kTestTimeZone);
+  const auto start = calendar.startOfDay(year, month, day);
+  if (!start) throw std::invalid_argument("no such day");
+  return *start + hour * 3600.0 + minute * 60.0 + second;
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << bytes;
+}
+
+}  // namespace lumetra::test

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Instant.hpp"
+
+namespace lumetra::test {
+
+// The zone every test process runs in, set before main so that the C library and ICU agree.
+inline constexpr const char* kTestTimeZone = "Europe/Berlin";
+
+// A fresh folder under /tmp (short, so socket paths fit), removed with everything in it.
+class TemporaryDirectory {
+ public:
+  TemporaryDirectory();
+  ~TemporaryDirectory();
+  TemporaryDirectory(const TemporaryDirectory&) = delete;
+  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+  [[nodiscard]] std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct ProcessResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs a program to its end with the given arguments, extra environment and standard input.
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment = {},
+                         const std::string& input = {});
+
+// The instant of a local wall-clock time in the test zone (2024-05-01 09:30:00 and so on).
+Instant localTime(int year, int month, int day, int hour, int minute, int second = 0);
+
+// Writes bytes to a file, replacing it.
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace lumetra::test
