@@ -78,6 +78,9 @@ JSON parse(std::string_view text) {
     return JSON::parse(text.begin(), text.end());
   } catch (const JSON::parse_error& error) {
     throw WireError("It isn't valid JSON (error at byte " + std::to_string(error.byte) + ").");
+  } catch (const JSON::exception&) {
+    // A number too large for a double, for one.
+    throw WireError("It isn't valid JSON (a number is out of range).");
   }
 }
 

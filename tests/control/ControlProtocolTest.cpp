@@ -80,6 +80,7 @@ TEST(ControlProtocolTest, MalformedRequestsSayWhatIsWrong) {
   const std::vector<std::pair<std::string, std::string>> cases{
       {"", "It isn't valid JSON (error at byte 1)."},
       {"[1]", "The message isn't an object."},
+      {"{\"version\":1E400}", "It isn't valid JSON (a number is out of range)."},
       {R"({"command":"status"})", "The value of “version” is missing."},
       {R"({"command":"status","version":"1"})", "The value of “version” isn't a whole number."},
       {R"({"command":"status","version":1.5})", "The value of “version” isn't a whole number."},

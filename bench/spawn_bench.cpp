@@ -1,0 +1,81 @@
+// Wall time of one `lumetra status` against a server that answers at once, next to spawning
+// /bin/true in the same run. Prints medians in milliseconds.
+//
+//   lumetra-spawn-bench [runs] [tool arguments…]     (default: 200 runs of "status")
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "control/ControlProtocol.hpp"
+#include "control/ControlServer.hpp"
+
+extern char** environ;
+
+namespace {
+
+double spawnMilliseconds(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<std::string> texts{program};
+  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) std::exit(1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  posix_spawn_file_actions_destroy(&actions);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s exited with %d\n", program.c_str(), WEXITSTATUS(status));
+    std::exit(1);
+  }
+  return std::chrono::duration<double, std::milli>(elapsed).count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::atoi(argv[1]) : 200;
+  std::vector<std::string> arguments(argv + std::min(argc, 2), argv + argc);
+  if (arguments.empty()) arguments = {"status"};
+
+  char pattern[] = "/tmp/lumetra-bench-XXXXXX";
+  const std::filesystem::path folder = mkdtemp(pattern);
+  setenv("LUMETRA_DATA_DIR", folder.c_str(), 1);
+  lumetra::ControlServer server(lumetra::ControlProtocol::socketURL(folder), [](const std::string&) {
+    return std::string(
+        R"({"ok":true,"result":{"current":{"id":42,"project_id":1,"project":"Garden","start":"2024-05-01T09:30:00+02:00",)"
+        R"("end":null,"running":true,"duration_seconds":3900,"entry":"tracked","description":"Planning","times":"real"},)"
+        R"("date":"2024-05-01","last_session":null,"today":[{"project_id":1,"project":"Garden","seconds":3900}],"today_seconds":3900}})");
+  });
+  server.start();
+
+  std::vector<double> tool, trueTimes;
+  for (int i = 0; i < runs; ++i) {
+    trueTimes.push_back(spawnMilliseconds("/bin/true", {}));
+    tool.push_back(spawnMilliseconds(LUMETRA_TOOL_PATH, arguments));
+  }
+  server.stop();
+  std::filesystem::remove_all(folder);
+  const double toolMedian = median(tool), trueMedian = median(trueTimes);
+  std::printf("runs %d\n/bin/true        median %.3f ms\nlumetra %-8s median %.3f ms\nratio            %.2f\n", runs,
+              trueMedian, arguments.front().c_str(), toolMedian, toolMedian / trueMedian);
+}
