@@ -57,6 +57,32 @@ bool isLetterOrNumber(char32_t scalar) {
   return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
 }
 
+bool isWhiteSpace(char32_t scalar) { return u_hasBinaryProperty(static_cast<UChar32>(scalar), UCHAR_WHITE_SPACE); }
+
+bool isFormat(char32_t scalar) { return u_charType(static_cast<UChar32>(scalar)) == U_FORMAT_CHAR; }
+
+std::string trimmingWhiteSpace(std::string_view utf8) {
+  const auto* s = reinterpret_cast<const uint8_t*>(utf8.data());
+  const auto length = static_cast<int32_t>(utf8.size());
+  int32_t begin = 0;
+  while (begin < length) {
+    int32_t next = begin;
+    UChar32 c;
+    U8_NEXT_OR_FFFD(s, next, length, c);
+    if (!isWhiteSpace(static_cast<char32_t>(c))) break;
+    begin = next;
+  }
+  int32_t end = length;
+  while (end > begin) {
+    int32_t previous = end;
+    UChar32 c;
+    U8_PREV_OR_FFFD(s, begin, previous, c);
+    if (!isWhiteSpace(static_cast<char32_t>(c))) break;
+    end = previous;
+  }
+  return std::string(utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+}
+
 std::size_t graphemeCount(std::string_view utf8) {
   bool plainASCII = true;
   for (char c : utf8) {

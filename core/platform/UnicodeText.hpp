@@ -20,6 +20,14 @@ void append(std::string& out, char32_t scalar);
 [[nodiscard]] bool isLetterOrNumber(char32_t scalar);
 [[nodiscard]] bool isLetter(char32_t scalar);
 
+// Unicode White_Space (spaces, tabs and every kind of line break).
+[[nodiscard]] bool isWhiteSpace(char32_t scalar);
+// General category Format (Cf): the zero-width joiner, the byte-order mark and the like.
+[[nodiscard]] bool isFormat(char32_t scalar);
+
+// The text without White_Space scalars at either end.
+[[nodiscard]] std::string trimmingWhiteSpace(std::string_view utf8);
+
 // The number of user-perceived characters (extended grapheme clusters).
 [[nodiscard]] std::size_t graphemeCount(std::string_view utf8);
 

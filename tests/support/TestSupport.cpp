@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "platform/Calendar.hpp"
+#include "store/Database.hpp"
 
 extern char** environ;
 
@@ -123,6 +124,21 @@ Instant localTime(int year, int month, int day, int hour, int minute, int second
   const auto start = calendar.startOfDay(year, month, day);
   if (!start) throw std::invalid_argument("no such day");
   return *start + hour * 3600.0 + minute * 60.0 + second;
+}
+
+std::string dumpTables(Database& db) {
+  std::string out;
+  for (const auto& table : db.query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
+    const std::string name = *table.optionalText("name");
+    out += "[" + name + "]\n";
+    for (const auto& row : db.query("SELECT * FROM " + name + " ORDER BY rowid")) {
+      for (const auto& [column, value] : row.values()) {
+        out += column + "=" + (value.isNull() ? "NULL" : *row.optionalText(column)) + " ";
+      }
+      out += "\n";
+    }
+  }
+  return out;
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {

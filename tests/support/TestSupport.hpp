@@ -8,6 +8,10 @@
 
 #include "platform/Instant.hpp"
 
+namespace lumetra {
+class Database;
+}
+
 namespace lumetra::test {
 
 // The zone every test process runs in, set before main so that the C library and ICU agree.
@@ -39,6 +43,10 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
 // The instant of a local wall-clock time in the test zone (2024-05-01 09:30:00 and so on).
 Instant localTime(int year, int month, int day, int hour, int minute, int second = 0);
+
+// Every row of every table, in table and row order, as text: compared before and after an
+// operation that was refused, to show that it changed nothing.
+std::string dumpTables(Database& db);
 
 // Writes bytes to a file, replacing it.
 void writeFile(const std::filesystem::path& path, const std::string& bytes);

@@ -1,0 +1,106 @@
+#include "store/Database.hpp"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace lumetra {
+
+Database::Database(const std::string& path) {
+  sqlite3* handle = nullptr;
+  const int result =
+      sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (result != SQLITE_OK) {
+    const std::string message = handle ? sqlite3_errmsg(handle) : "unknown error";
+    sqlite3_close(handle);
+    throw DatabaseError::open(message);
+  }
+  handle_ = handle;
+  sqlite3_busy_timeout(handle_, busyTimeoutMilliseconds);
+  try {
+    exec("PRAGMA journal_mode=WAL");
+    exec("PRAGMA synchronous=FULL");
+    exec("PRAGMA foreign_keys=ON");
+  } catch (...) {
+    sqlite3_close(handle_);
+    handle_ = nullptr;
+    throw;
+  }
+}
+
+Database::~Database() { sqlite3_close(handle_); }
+
+void Database::exec(const std::string& sql) {
+  char* error = nullptr;
+  if (sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const std::string message = error ? error : sqlite3_errmsg(handle_);
+    sqlite3_free(error);
+    throw DatabaseError::step(message);
+  }
+}
+
+void Database::execNoThrow(const std::string& sql) noexcept {
+  sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLValue>& params) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(handle_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+    throw DatabaseError::prepare(sqlite3_errmsg(handle_), sql);
+  }
+  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    const int index = static_cast<int>(i + 1);
+    std::visit(
+        [&](const auto& value) {
+          using T = std::decay_t<decltype(value)>;
+          if constexpr (std::is_same_v<T, std::int64_t>) {
+            sqlite3_bind_int64(raw, index, value);
+          } else if constexpr (std::is_same_v<T, double>) {
+            sqlite3_bind_double(raw, index, value);
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            sqlite3_bind_text(raw, index, value.c_str(), -1, SQLITE_TRANSIENT);
+          } else {
+            sqlite3_bind_null(raw, index);
+          }
+        },
+        params[i].storage());
+  }
+
+  std::vector<Row> rows;
+  const int columns = sqlite3_column_count(raw);
+  for (;;) {
+    const int result = sqlite3_step(raw);
+    if (result == SQLITE_DONE) return rows;
+    if (result != SQLITE_ROW) {
+      const std::string message = sqlite3_errmsg(handle_);
+      if ((result & 0xFF) == SQLITE_CONSTRAINT) throw DatabaseError::constraint(message);
+      throw DatabaseError::step(message);
+    }
+    Row row;
+    for (int c = 0; c < columns; ++c) {
+      const char* name = sqlite3_column_name(raw, c);
+      switch (sqlite3_column_type(raw, c)) {
+        case SQLITE_INTEGER:
+          row.set(name, SQLValue(static_cast<std::int64_t>(sqlite3_column_int64(raw, c))));
+          break;
+        case SQLITE_FLOAT:
+          row.set(name, SQLValue(sqlite3_column_double(raw, c)));
+          break;
+        case SQLITE_TEXT:
+          row.set(name, SQLValue(std::string(reinterpret_cast<const char*>(sqlite3_column_text(raw, c)),
+                                             static_cast<std::size_t>(sqlite3_column_bytes(raw, c)))));
+          break;
+        default:
+          row.set(name, SQLValue());
+          break;
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+}
+
+std::int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(handle_); }
+
+}  // namespace lumetra

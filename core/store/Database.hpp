@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "store/DatabaseError.hpp"
+#include "store/Row.hpp"
+#include "store/SQLValue.hpp"
+
+struct sqlite3;
+
+namespace lumetra {
+
+// One SQLite connection with fixed settings: serialised threading mode, a 5-second busy
+// time-out, WAL journaling, synchronous FULL and foreign keys on. No statement cache and no
+// transaction state of its own; statements are finalised after every use.
+class Database {
+ public:
+  static constexpr int busyTimeoutMilliseconds = 5000;
+
+  // Opens or creates the file. Throws DatabaseError (open, or step from a PRAGMA).
+  explicit Database(const std::string& path);
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Runs a script of statements without parameters or results. Throws DatabaseError::step,
+  // constraint failures included.
+  void exec(const std::string& sql);
+  // Like exec, but ignores any failure: for ROLLBACK after an earlier error.
+  void execNoThrow(const std::string& sql) noexcept;
+
+  // Compiles the first statement of `sql`, binds `params` to its ? in order, runs it to the end
+  // and returns every row. Throws DatabaseError (prepare, step or constraint).
+  std::vector<Row> query(const std::string& sql, const std::vector<SQLValue>& params = {});
+
+  // The row id of the last INSERT on this connection.
+  [[nodiscard]] std::int64_t lastInsertRowId() const;
+
+ private:
+  sqlite3* handle_ = nullptr;
+};
+
+}  // namespace lumetra

@@ -1,0 +1,70 @@
+#include "store/Store.hpp"
+
+#include <array>
+
+#include "store/Transaction.hpp"
+
+namespace lumetra {
+
+namespace {
+
+// Each step brings a file from the version before it to the next; the last statement of each
+// sets that version inside the step's transaction.
+constexpr std::array<const char*, Store::schemaVersion> kMigrations{
+    R"(CREATE TABLE projects (
+    id INTEGER PRIMARY KEY,
+    name TEXT NOT NULL UNIQUE COLLATE NOCASE,
+    archived INTEGER NOT NULL DEFAULT 0,
+    created_at REAL NOT NULL
+);
+CREATE TABLE sessions (
+    id INTEGER PRIMARY KEY,
+    project_id INTEGER NOT NULL REFERENCES projects(id) ON DELETE CASCADE,
+    start_at REAL NOT NULL,
+    end_at REAL,
+    last_active_at REAL NOT NULL,
+    end_reason TEXT
+);
+CREATE INDEX idx_sessions_project_start ON sessions(project_id, start_at);
+CREATE INDEX idx_sessions_start ON sessions(start_at);
+-- At most one session may be open at a time.
+CREATE UNIQUE INDEX idx_one_open_session ON sessions((end_at IS NULL)) WHERE end_at IS NULL;
+CREATE TABLE settings (
+    key TEXT PRIMARY KEY,
+    value TEXT NOT NULL
+);
+PRAGMA user_version = 1;
+)",
+    R"(ALTER TABLE sessions ADD COLUMN edited INTEGER NOT NULL DEFAULT 0;
+PRAGMA user_version = 2;
+)",
+    R"(ALTER TABLE sessions ADD COLUMN description TEXT;
+PRAGMA user_version = 3;
+)",
+    R"(ALTER TABLE sessions ADD COLUMN times TEXT NOT NULL DEFAULT 'real' CHECK (times IN ('real', 'approximate', 'placeholder'));
+-- The source IDs of imported rows, so an import can be run again without adding
+-- them twice. A merged session keeps the IDs of both; deleting a session forgets them.
+CREATE TABLE session_sources (
+    source_id TEXT PRIMARY KEY,
+    session_id INTEGER NOT NULL REFERENCES sessions(id) ON DELETE CASCADE
+);
+CREATE INDEX idx_session_sources_session ON session_sources(session_id);
+PRAGMA user_version = 4;
+)",
+};
+
+}  // namespace
+
+Store::Store(const std::string& path) : db_(path) { migrate(); }
+
+void Store::migrate() {
+  const auto rows = db_.query("PRAGMA user_version");
+  const std::int64_t version = rows.empty() ? 0 : rows.front().integer("user_version");
+  for (std::int64_t step = std::max<std::int64_t>(version, 0); step < schemaVersion; ++step) {
+    Transaction transaction(db_);
+    db_.exec(kMigrations[static_cast<std::size_t>(step)]);
+    transaction.commit();
+  }
+}
+
+}  // namespace lumetra

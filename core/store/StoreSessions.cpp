@@ -1,0 +1,139 @@
+#include <algorithm>
+
+#include "store/Row.hpp"
+#include "store/Store.hpp"
+
+namespace lumetra {
+
+namespace {
+
+WorkSession sessionFrom(const Row& row) {
+  WorkSession session;
+  session.id = row.integer("id");
+  session.projectId = row.integer("project_id");
+  session.start = Instant(row.optionalDouble("start_at").value_or(0));
+  if (auto end = row.optionalDouble("end_at")) session.end = Instant(*end);
+  session.lastActive = Instant(row.optionalDouble("last_active_at").value_or(0));
+  if (auto reason = row.optionalText("end_reason")) session.endReason = fromRawValue<EndReason>(*reason);
+  session.edited = row.integer("edited") != 0;
+  session.description = row.optionalText("description");
+  session.times = fromRawValue<SessionTimes>(row.optionalText("times").value_or("")).value_or(SessionTimes::real);
+  return session;
+}
+
+// "SELECT * FROM sessions … NOT IN ('added', 'imported', 'merged') …", built from handEnteredEnds.
+std::string lastTrackedSessionSQL() {
+  std::string reasons;
+  for (const EndReason reason : Store::handEnteredEnds) {
+    if (!reasons.empty()) reasons += ", ";
+    reasons += "'" + std::string(rawValue(reason)) + "'";
+  }
+  return "SELECT * FROM sessions\nWHERE end_at IS NOT NULL\n  AND (end_reason IS NULL OR end_reason NOT IN (" + reasons +
+         "))\nORDER BY end_at DESC, id DESC LIMIT 1";
+}
+
+}  // namespace
+
+std::vector<WorkSession> Store::sessionsFrom(const std::string& sql, const std::vector<SQLValue>& params) {
+  const auto rows = db_.query(sql, params);
+  std::vector<WorkSession> sessions;
+  sessions.reserve(rows.size());
+  for (const auto& row : rows) sessions.push_back(sessionFrom(row));
+  return sessions;
+}
+
+std::optional<WorkSession> Store::firstSession(const std::string& sql, const std::vector<SQLValue>& params) {
+  const auto rows = db_.query(sql, params);
+  if (rows.empty()) return std::nullopt;
+  return sessionFrom(rows.front());
+}
+
+std::optional<WorkSession> Store::openSession() {
+  return firstSession("SELECT * FROM sessions WHERE end_at IS NULL LIMIT 1", {});
+}
+
+WorkSession Store::insertSession(std::int64_t projectId, Instant start, const std::optional<std::string>& description,
+                                 const std::vector<std::optional<std::string>>& existing) {
+  const auto valid = validDescription(description, existing);
+  db_.query("INSERT INTO sessions (project_id, start_at, last_active_at, description) VALUES (?, ?, ?, ?)",
+            {projectId, start, start, valid});
+  WorkSession session;
+  session.id = db_.lastInsertRowId();
+  session.projectId = projectId;
+  session.start = start;
+  session.lastActive = start;
+  session.description = valid;
+  return session;
+}
+
+void Store::updateLastActive(std::int64_t sessionId, Instant at) {
+  db_.query("UPDATE sessions SET last_active_at = ? WHERE id = ?", {at, sessionId});
+}
+
+void Store::closeSession(std::int64_t id, Instant end, Instant lastActive, EndReason reason) {
+  db_.query("UPDATE sessions SET end_at = ?, last_active_at = ?, end_reason = ? WHERE id = ?",
+            {end, lastActive, std::string(rawValue(reason)), id});
+}
+
+WorkSession Store::setDescription(std::int64_t sessionId, const std::optional<std::string>& text) {
+  auto found = session(sessionId);
+  if (!found) throw StoreError(StoreError::Case::sessionNotFound);
+  found->description = validDescription(text, {found->description});
+  db_.query("UPDATE sessions SET description = ? WHERE id = ?", {found->description, sessionId});
+  return *found;
+}
+
+std::optional<WorkSession> Store::session(std::int64_t id) {
+  return firstSession("SELECT * FROM sessions WHERE id = ?", {id});
+}
+
+std::vector<WorkSession> Store::recentSessions(std::int64_t limit) {
+  return sessionsFrom("SELECT * FROM sessions ORDER BY start_at DESC, id DESC LIMIT ?", {limit});
+}
+
+std::vector<WorkSession> Store::sessions(const std::optional<std::vector<std::int64_t>>& projectIds,
+                                         std::optional<Instant> from, std::optional<Instant> to) {
+  if (projectIds && projectIds->empty()) return {};
+  std::vector<std::string> conditions;
+  std::vector<SQLValue> params;
+  if (projectIds) {
+    std::string marks;
+    for (const auto id : *projectIds) {
+      marks += marks.empty() ? "?" : ",?";
+      params.emplace_back(id);
+    }
+    conditions.push_back("project_id IN (" + marks + ")");
+  }
+  if (from) {
+    conditions.emplace_back("start_at >= ?");
+    params.emplace_back(*from);
+  }
+  if (to) {
+    conditions.emplace_back("start_at < ?");
+    params.emplace_back(*to);
+  }
+  std::string sql = "SELECT * FROM sessions ";
+  for (std::size_t i = 0; i < conditions.size(); ++i) sql += (i == 0 ? "WHERE " : " AND ") + conditions[i];
+  sql += " ORDER BY start_at, id";
+  return sessionsFrom(sql, params);
+}
+
+std::map<std::int64_t, double> Store::totals(std::optional<Instant> from, std::optional<Instant> to, Instant now) {
+  std::map<std::int64_t, double> totals;
+  for (const auto& session : sessions(std::nullopt, from, to)) totals[session.projectId] += session.duration(now);
+  return totals;
+}
+
+std::optional<WorkSession> Store::lastTrackedSession() {
+  static const std::string sql = lastTrackedSessionSQL();
+  return firstSession(sql, {});
+}
+
+std::vector<WorkSession> Store::overlappingSessions(Instant start, Instant end, std::optional<std::int64_t> excluding,
+                                                    Instant now) {
+  return sessionsFrom(
+      "SELECT * FROM sessions\nWHERE start_at < ? AND COALESCE(end_at, ?) > ? AND id != ?\nORDER BY start_at, id",
+      {end, now, start, excluding.value_or(-1)});
+}
+
+}  // namespace lumetra
