@@ -11,6 +11,8 @@
 
 namespace lumetra {
 
+struct WorkSession;
+
 // The last tracked session, while it can still be resumed.
 struct LastSessionInfo {
   std::int64_t id = 0;
@@ -20,6 +22,10 @@ struct LastSessionInfo {
   Instant start;
   Instant end;
   Instant resumableUntil;  // the last moment at which resume still takes it
+
+  // From a stored session and its project's name; a session without an end counts as ending
+  // at its last activity.
+  [[nodiscard]] static LastSessionInfo from(const WorkSession& session, std::string projectName);
 
   bool operator==(const LastSessionInfo&) const = default;
 

@@ -11,6 +11,8 @@
 
 namespace lumetra {
 
+struct WorkSession;
+
 // One session as reported. Every key is written; absent values as null.
 struct SessionInfo {
   std::int64_t id = 0;
@@ -23,6 +25,9 @@ struct SessionInfo {
   std::string entry;                 // "tracked", "edited", "manual" or "imported"
   std::optional<std::string> description;
   std::string times;                 // "real", "approximate" or "placeholder"
+
+  // From a stored session, its project's name and the moment of the report.
+  [[nodiscard]] static SessionInfo from(const WorkSession& session, std::string projectName, Instant now);
 
   bool operator==(const SessionInfo&) const = default;
 

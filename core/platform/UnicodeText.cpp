@@ -1,6 +1,8 @@
 #include "platform/UnicodeText.hpp"
 
 #include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
@@ -81,6 +83,27 @@ std::string trimmingWhiteSpace(std::string_view utf8) {
     end = previous;
   }
   return std::string(utf8.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
+}
+
+namespace {
+icu::UnicodeString fromUTF8(std::string_view utf8) {
+  return icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+}
+std::string toUTF8(const icu::UnicodeString& text) {
+  std::string out;
+  text.toUTF8String(out);
+  return out;
+}
+}  // namespace
+
+std::string caseFolded(std::string_view utf8) { return toUTF8(fromUTF8(utf8).foldCase()); }
+
+std::string canonicalComposition(std::string_view utf8) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+  if (U_FAILURE(status)) return std::string(utf8);
+  const icu::UnicodeString normalized = nfc->normalize(fromUTF8(utf8), status);
+  return U_FAILURE(status) ? std::string(utf8) : toUTF8(normalized);
 }
 
 std::size_t graphemeCount(std::string_view utf8) {

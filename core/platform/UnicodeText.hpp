@@ -28,6 +28,11 @@ void append(std::string& out, char32_t scalar);
 // The text without White_Space scalars at either end.
 [[nodiscard]] std::string trimmingWhiteSpace(std::string_view utf8);
 
+// Full Unicode case folding, for comparing texts ignoring case ("ÉCLAIR" and "éclair" fold alike).
+[[nodiscard]] std::string caseFolded(std::string_view utf8);
+// Canonical composition (NFC), so that equivalent texts compare equal scalar by scalar.
+[[nodiscard]] std::string canonicalComposition(std::string_view utf8);
+
 // The number of user-perceived characters (extended grapheme clusters).
 [[nodiscard]] std::size_t graphemeCount(std::string_view utf8);
 

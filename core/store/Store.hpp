@@ -113,6 +113,11 @@ class Store {
   // Sessions by project and start (from inclusive, to exclusive), oldest first.
   [[nodiscard]] std::vector<WorkSession> sessions(const std::optional<std::vector<std::int64_t>>& projectIds,
                                                   std::optional<Instant> from, std::optional<Instant> to);
+  // The last `limit` of what sessions() returns, still oldest first, read from the newest end
+  // of the index so the cost doesn't grow with the number of sessions.
+  [[nodiscard]] std::vector<WorkSession> latestSessions(const std::optional<std::vector<std::int64_t>>& projectIds,
+                                                        std::optional<Instant> from, std::optional<Instant> to,
+                                                        std::int64_t limit);
   // Seconds per project id over the sessions starting in the range; the open one counts to `now`.
   [[nodiscard]] std::map<std::int64_t, double> totals(std::optional<Instant> from, std::optional<Instant> to,
                                                       Instant now);

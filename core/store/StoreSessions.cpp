@@ -91,11 +91,12 @@ std::vector<WorkSession> Store::recentSessions(std::int64_t limit) {
   return sessionsFrom("SELECT * FROM sessions ORDER BY start_at DESC, id DESC LIMIT ?", {limit});
 }
 
-std::vector<WorkSession> Store::sessions(const std::optional<std::vector<std::int64_t>>& projectIds,
-                                         std::optional<Instant> from, std::optional<Instant> to) {
-  if (projectIds && projectIds->empty()) return {};
+namespace {
+
+// The WHERE clause (with its leading space, or nothing) and parameters of a session selection.
+std::string sessionConditions(const std::optional<std::vector<std::int64_t>>& projectIds, std::optional<Instant> from,
+                              std::optional<Instant> to, std::vector<SQLValue>& params) {
   std::vector<std::string> conditions;
-  std::vector<SQLValue> params;
   if (projectIds) {
     std::string marks;
     for (const auto id : *projectIds) {
@@ -112,10 +113,31 @@ std::vector<WorkSession> Store::sessions(const std::optional<std::vector<std::in
     conditions.emplace_back("start_at < ?");
     params.emplace_back(*to);
   }
-  std::string sql = "SELECT * FROM sessions ";
-  for (std::size_t i = 0; i < conditions.size(); ++i) sql += (i == 0 ? "WHERE " : " AND ") + conditions[i];
-  sql += " ORDER BY start_at, id";
-  return sessionsFrom(sql, params);
+  std::string clause;
+  for (std::size_t i = 0; i < conditions.size(); ++i) clause += (i == 0 ? "WHERE " : " AND ") + conditions[i];
+  return clause;
+}
+
+}  // namespace
+
+std::vector<WorkSession> Store::sessions(const std::optional<std::vector<std::int64_t>>& projectIds,
+                                         std::optional<Instant> from, std::optional<Instant> to) {
+  if (projectIds && projectIds->empty()) return {};
+  std::vector<SQLValue> params;
+  const std::string where = sessionConditions(projectIds, from, to, params);
+  return sessionsFrom("SELECT * FROM sessions " + where + " ORDER BY start_at, id", params);
+}
+
+std::vector<WorkSession> Store::latestSessions(const std::optional<std::vector<std::int64_t>>& projectIds,
+                                               std::optional<Instant> from, std::optional<Instant> to,
+                                               std::int64_t limit) {
+  if (projectIds && projectIds->empty()) return {};
+  std::vector<SQLValue> params;
+  const std::string where = sessionConditions(projectIds, from, to, params);
+  params.emplace_back(limit);
+  auto latest = sessionsFrom("SELECT * FROM sessions " + where + " ORDER BY start_at DESC, id DESC LIMIT ?", params);
+  std::reverse(latest.begin(), latest.end());
+  return latest;
 }
 
 std::map<std::int64_t, double> Store::totals(std::optional<Instant> from, std::optional<Instant> to, Instant now) {

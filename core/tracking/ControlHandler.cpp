@@ -1,0 +1,259 @@
+#include "tracking/ControlHandler.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "control/ControlResponse.hpp"
+#include "control/WireCoding.hpp"
+#include "platform/DateFormat.hpp"
+#include "platform/UnicodeText.hpp"
+
+namespace lumetra {
+
+namespace {
+
+using Code = ControlError::Code;
+
+std::string curlyQuoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+
+std::string joined(const std::vector<std::string>& texts, std::string_view separator) {
+  std::string out;
+  for (const auto& text : texts) {
+    if (!out.empty()) out += separator;
+    out += text;
+  }
+  return out;
+}
+
+// Every failure as the code and sentence a client shows.
+ControlError controlError(const std::exception& failure) {
+  if (const auto* control = dynamic_cast<const ControlError*>(&failure)) return *control;
+  if (const auto* store = dynamic_cast<const StoreError*>(&failure)) return {Code::invalid, store->description()};
+  if (const auto* resume = dynamic_cast<const ResumeError*>(&failure)) {
+    switch (resume->kind()) {
+      case ResumeError::Case::alreadyTracking:
+        return {Code::alreadyTracking, resume->description()};
+      case ResumeError::Case::nothingToResume:
+        return {Code::nothingToResume, resume->description()};
+      case ResumeError::Case::projectUnavailable:
+        return {Code::archivedProject, resume->description()};
+    }
+  }
+  return {Code::failed, describe(failure)};
+}
+
+template <class Result>
+std::string success(Result result) {
+  return WireCoding::encode(ControlResponse<Result>::success(std::move(result)));
+}
+
+}  // namespace
+
+ControlError ControlHandler::busy() {
+  return {Code::timedOut, "Lumetra was busy and didn't carry out the request. Nothing was changed."};
+}
+
+std::string ControlHandler::response(const ControlError& error) {
+  try {
+    return WireCoding::encode(ControlResponse<ProjectsResult>::failure(error));
+  } catch (const std::exception&) {
+    return R"({"ok":false})";
+  }
+}
+
+ControlHandler::ControlHandler(Tracker& tracker, Calendar calendar) : tracker_(tracker), calendar_(std::move(calendar)) {}
+
+std::string ControlHandler::respond(const std::string& data, Instant now) {
+  try {
+    ControlRequest request;
+    try {
+      request = WireCoding::decode<ControlRequest>(data);
+    } catch (const WireError& error) {
+      throw ControlError(Code::badRequest, "The request isn't valid: " + error.description());
+    }
+    if (request.version > ControlProtocol::version) {
+      throw ControlError(Code::unsupportedVersion,
+                         "This copy of Lumetra is older than the command-line tool. Update the app.");
+    }
+    const auto command = fromRawValue<ControlCommand>(request.command);
+    if (!command) throw ControlError(Code::unknownCommand, "Unknown command " + curlyQuoted(request.command) + ".");
+    switch (*command) {
+      case ControlCommand::status:
+        return success(status(now));
+      case ControlCommand::projects:
+        return success(projects(request));
+      case ControlCommand::start:
+        return success(start(request, now));
+      case ControlCommand::stop:
+        return success(stop(now));
+      case ControlCommand::resume:
+        return success(resume(now));
+      case ControlCommand::describe:
+        return success(describe(request, now));
+      case ControlCommand::sessions:
+        return success(sessions(request, now));
+      case ControlCommand::importSessions:
+        return success(importSessions(request, now));
+    }
+    throw ControlError(Code::unknownCommand, "Unknown command " + curlyQuoted(request.command) + ".");
+  } catch (const std::exception& failure) {
+    return response(controlError(failure));
+  }
+}
+
+std::map<std::int64_t, std::string> ControlHandler::projectNames() {
+  std::map<std::int64_t, std::string> names;
+  for (auto& project : tracker_.store().projects(true)) names.emplace(project.id, std::move(project.name));
+  return names;
+}
+
+SessionInfo ControlHandler::info(const WorkSession& session, const std::map<std::int64_t, std::string>& names,
+                                 Instant now) {
+  const auto it = names.find(session.projectId);
+  return SessionInfo::from(session, it == names.end() ? "?" : it->second, now);
+}
+
+Project ControlHandler::findProject(const std::optional<std::string>& name, std::string_view command) {
+  const std::string text = Store::trimmed(name.value_or(""));
+  if (text.empty()) throw ControlError(Code::badRequest, std::string(command) + " needs a project name.");
+  const auto projects = tracker_.store().projects(true);
+  for (const auto& project : projects) {
+    if (project.name == text) return project;
+  }
+  const std::string folded = UnicodeText::caseFolded(text);
+  std::vector<Project> matches;
+  for (const auto& project : projects) {
+    if (UnicodeText::caseFolded(project.name) == folded) matches.push_back(project);
+  }
+  if (matches.size() == 1) return matches.front();
+  if (matches.size() > 1) {
+    std::vector<std::string> quoted;
+    for (const auto& match : matches) quoted.push_back(curlyQuoted(match.name));
+    throw ControlError(Code::unknownProject, curlyQuoted(text) + " matches more than one project (" +
+                                                 joined(quoted, ", ") + "). Use the exact name.");
+  }
+  std::vector<std::string> active;
+  for (const auto& project : projects) {
+    if (!project.archived) active.push_back(project.name);
+  }
+  throw ControlError(Code::unknownProject,
+                     "There's no project named " + curlyQuoted(text) + ". " +
+                         (active.empty() ? "There are no active projects." : "Projects: " + joined(active, ", ") + "."));
+}
+
+StatusResult ControlHandler::status(Instant now) {
+  const auto names = projectNames();
+  const auto totals = tracker_.store().totals(calendar_.startOfDay(now), std::nullopt, now);
+
+  StatusResult result;
+  double sum = 0;
+  for (const auto& [projectId, seconds] : totals) {
+    sum += seconds;
+    const auto whole = static_cast<std::int64_t>(std::trunc(seconds));
+    if (whole < 1) continue;
+    const auto it = names.find(projectId);
+    result.today.push_back(ProjectTotal{projectId, it == names.end() ? "?" : it->second, whole});
+  }
+  // Largest first; equal totals by name, scalar by scalar after canonical composition, so that
+  // upper case comes before lower case whatever the locale.
+  std::stable_sort(result.today.begin(), result.today.end(), [](const ProjectTotal& a, const ProjectTotal& b) {
+    if (a.seconds != b.seconds) return a.seconds > b.seconds;
+    return UnicodeText::canonicalComposition(a.project) < UnicodeText::canonicalComposition(b.project);
+  });
+  result.todaySeconds = static_cast<std::int64_t>(std::trunc(sum));
+  result.date = DateFormat("yyyy-MM-dd", calendar_).format(now);
+  if (const auto last = tracker_.resumableSession(now)) {
+    const auto it = names.find(last->projectId);
+    result.lastSession = LastSessionInfo::from(*last, it == names.end() ? "?" : it->second);
+  }
+  if (const auto& current = tracker_.current()) result.current = info(*current, names, now);
+  return result;
+}
+
+ProjectsResult ControlHandler::projects(const ControlRequest& request) {
+  ProjectsResult result;
+  for (auto& project : tracker_.store().projects(request.includeArchived.value_or(false))) {
+    result.projects.push_back(ProjectInfo{project.id, std::move(project.name), project.archived});
+  }
+  return result;
+}
+
+StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
+  const Project project = findProject(request.project, "start");
+  if (project.archived) {
+    throw ControlError(Code::archivedProject, curlyQuoted(project.name) +
+                                                  " is archived. Unarchive it in Lumetra (Manage Projects) to track it.");
+  }
+  const auto before = tracker_.current();
+  const auto stopped = tracker_.start(project.id, request.description, now);
+  const auto& after = tracker_.current();
+  if (!after) throw ControlError(Code::failed, "Tracking didn't start.");
+  const auto names = projectNames();
+  StartResult result;
+  result.session = info(*after, names, now);
+  result.started = !before || before->id != after->id;
+  if (stopped) result.stopped = info(*stopped, names, now);
+  return result;
+}
+
+StopResult ControlHandler::stop(Instant now) {
+  const auto running = tracker_.current();
+  if (!running) throw ControlError(Code::notTracking, "Nothing is being tracked.");
+  const auto stopped = tracker_.stop(now, EndReason::manual);
+  StopResult result;
+  result.discarded = !stopped;
+  result.session = info(stopped ? *stopped : *running, projectNames(), now);
+  result.session.running = false;
+  if (result.discarded) result.session.durationSeconds = 0;
+  return result;
+}
+
+SessionResult ControlHandler::resume(Instant now) {
+  const WorkSession resumed = tracker_.resumeLastSession(now);
+  return SessionResult{info(resumed, projectNames(), now)};
+}
+
+SessionResult ControlHandler::describe(const ControlRequest& request, Instant now) {
+  if (!request.description) {
+    throw ControlError(Code::badRequest, "describe needs a description. Use an empty one to remove it.");
+  }
+  std::int64_t target = 0;
+  if (request.sessionId) {
+    target = *request.sessionId;
+  } else if (const auto& current = tracker_.current()) {
+    target = current->id;
+  } else {
+    throw ControlError(Code::notTracking, "Nothing is being tracked. Give a session id to describe an earlier session.");
+  }
+  try {
+    const WorkSession described = tracker_.setDescription(target, request.description);
+    return SessionResult{info(described, projectNames(), now)};
+  } catch (const StoreError& error) {
+    if (error.kind() != StoreError::Case::sessionNotFound) throw;
+    throw ControlError(Code::sessionNotFound, "There's no session with id " + std::to_string(target) + ".");
+  }
+}
+
+SessionsResult ControlHandler::sessions(const ControlRequest& request, Instant now) {
+  std::optional<std::vector<std::int64_t>> projectIds;
+  if (request.project) projectIds = std::vector{findProject(request.project, "sessions").id};
+  std::optional<std::int64_t> limit = request.limit;
+  if (limit && *limit < 1) throw ControlError(Code::badRequest, "The limit must be at least 1.");
+  if (!limit && !request.since) limit = defaultSessionLimit;
+
+  auto& store = tracker_.store();
+  const auto found = limit ? store.latestSessions(projectIds, request.since, request.until, *limit)
+                           : store.sessions(projectIds, request.since, request.until);
+  const auto names = projectNames();
+  SessionsResult result;
+  result.sessions.reserve(found.size());
+  for (const auto& session : found) result.sessions.push_back(info(session, names, now));
+  return result;
+}
+
+ImportReport ControlHandler::importSessions(const ControlRequest& request, Instant) {
+  if (!request.csv) throw ControlError(Code::badRequest, "import needs the CSV text.");
+  throw ControlError(Code::failed, "This copy of Lumetra can't import yet.");
+}
+
+}  // namespace lumetra

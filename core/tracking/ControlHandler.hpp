@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "control/ControlError.hpp"
+#include "control/ControlRequest.hpp"
+#include "control/ProjectsResult.hpp"
+#include "control/SessionResult.hpp"
+#include "control/SessionsResult.hpp"
+#include "control/StartResult.hpp"
+#include "control/StatusResult.hpp"
+#include "control/StopResult.hpp"
+#include "csv/ImportReport.hpp"
+#include "platform/Calendar.hpp"
+#include "tracking/Tracker.hpp"
+
+namespace lumetra {
+
+// Carries out control requests on the host's side: decodes one request line, runs the command
+// against the tracker and its store, and encodes the reply. Never throws: every problem becomes
+// an error reply with a code and a sentence for a person. Owner thread only.
+class ControlHandler {
+ public:
+  // Sessions returned when neither a limit nor a lower bound is given.
+  static constexpr std::int64_t defaultSessionLimit = 20;
+  // The reply for a request the host was too busy to take up in time.
+  [[nodiscard]] static ControlError busy();
+  // The encoded error reply.
+  [[nodiscard]] static std::string response(const ControlError& error);
+
+  explicit ControlHandler(Tracker& tracker, Calendar calendar = Calendar::current());
+
+  // The user's calendar: where the day begins, how the status date is written, and the zone
+  // imported local times are read in.
+  [[nodiscard]] const Calendar& calendar() const { return calendar_; }
+  void setCalendar(Calendar calendar) { calendar_ = std::move(calendar); }
+
+  // One request line in, one reply line out. `now` is the request's one instant.
+  [[nodiscard]] std::string respond(const std::string& data, Instant now);
+
+  // The project a person means by `name`: the exact name, else the one name equal to it
+  // ignoring case (all of Unicode). Throws ControlError badRequest ("<command> needs a project
+  // name.") or unknownProject, naming the choices.
+  [[nodiscard]] Project findProject(const std::optional<std::string>& name, std::string_view command);
+
+ private:
+  StatusResult status(Instant now);
+  ProjectsResult projects(const ControlRequest& request);
+  StartResult start(const ControlRequest& request, Instant now);
+  StopResult stop(Instant now);
+  SessionResult resume(Instant now);
+  SessionResult describe(const ControlRequest& request, Instant now);
+  SessionsResult sessions(const ControlRequest& request, Instant now);
+  ImportReport importSessions(const ControlRequest& request, Instant now);
+
+  std::map<std::int64_t, std::string> projectNames();
+  SessionInfo info(const WorkSession& session, const std::map<std::int64_t, std::string>& names, Instant now);
+
+  Tracker& tracker_;
+  Calendar calendar_;
+};
+
+}  // namespace lumetra
