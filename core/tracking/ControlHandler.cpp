@@ -191,7 +191,8 @@ StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
   const auto names = projectNames();
   StartResult result;
   result.session = info(*after, names, now);
-  result.started = !before || before->id != after->id;
+  // Compared whole: a discarded session's id may be handed to the new one.
+  result.started = before != after;
   if (stopped) result.stopped = info(*stopped, names, now);
   return result;
 }

@@ -10,7 +10,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <stdexcept>
 
 #include "platform/Calendar.hpp"
@@ -30,6 +32,21 @@ const bool kZoneSet = [] {
 }();
 }  // namespace
 
+namespace {
+std::vector<std::string> environmentTexts(const std::map<std::string, std::string>& environment) {
+  std::map<std::string, std::string> merged;
+  for (char** entry = environ; *entry; ++entry) {
+    const std::string text(*entry);
+    const auto equals = text.find('=');
+    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [key, value] : environment) merged[key] = value;
+  std::vector<std::string> texts;
+  for (const auto& [key, value] : merged) texts.push_back(key + "=" + value);
+  return texts;
+}
+}  // namespace
+
 TemporaryDirectory::TemporaryDirectory() {
   std::string pattern = "/tmp/lumetra-test-XXXXXX";
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -43,15 +60,7 @@ TemporaryDirectory::~TemporaryDirectory() {
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment, const std::string& input) {
-  std::map<std::string, std::string> merged;
-  for (char** entry = environ; *entry; ++entry) {
-    const std::string text(*entry);
-    const auto equals = text.find('=');
-    if (equals != std::string::npos) merged[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const auto& [key, value] : environment) merged[key] = value;
-  std::vector<std::string> envTexts;
-  for (const auto& [key, value] : merged) envTexts.push_back(key + "=" + value);
+  auto envTexts = environmentTexts(environment);
   std::vector<char*> envp;
   for (auto& text : envTexts) envp.push_back(text.data());
   envp.push_back(nullptr);
@@ -117,6 +126,54 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   }
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
+}
+
+
+BackgroundProcess::BackgroundProcess(const std::string& program, const std::vector<std::string>& arguments,
+                                     const std::map<std::string, std::string>& environment,
+                                     const std::filesystem::path& logFile) {
+  auto envTexts = environmentTexts(environment);
+  std::vector<char*> envp;
+  for (auto& text : envTexts) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argTexts{program};
+  argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& text : argTexts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) throw std::runtime_error("posix_spawn failed for " + program);
+  pid_ = pid;
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ > 0) (void)stop(SIGKILL);
+}
+
+int BackgroundProcess::stop(int signal) {
+  if (pid_ <= 0) return -1;
+  ::kill(pid_, signal);
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool waitForPath(const std::filesystem::path& path, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (std::filesystem::exists(path)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
 }
 
 Instant localTime(int year, int month, int day, int hour, int minute, int second) {

@@ -41,6 +41,24 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
                          const std::map<std::string, std::string>& environment = {},
                          const std::string& input = {});
 
+// A process started in the background, killed (SIGKILL) if still running when released.
+class BackgroundProcess {
+ public:
+  BackgroundProcess(const std::string& program, const std::vector<std::string>& arguments,
+                    const std::map<std::string, std::string>& environment, const std::filesystem::path& logFile);
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+  // Sends the signal and waits for the exit; returns the exit status (128 + signal when killed).
+  int stop(int signal);
+
+ private:
+  int pid_ = -1;
+};
+
+// Waits up to `seconds` for a path to exist.
+bool waitForPath(const std::filesystem::path& path, double seconds = 10);
+
 // The instant of a local wall-clock time in the test zone (2024-05-01 09:30:00 and so on).
 Instant localTime(int year, int month, int day, int hour, int minute, int second = 0);
 

@@ -108,6 +108,18 @@ TEST_F(ControlHandlerTest, StartSwitchAndNoChange) {
             "time is exported.");
 }
 
+// Given a switch from a session too short to keep, expect a new session reported as started
+// even when SQLite hands it the discarded session's id.
+TEST_F(ControlHandlerTest, SwitchFromADiscardedSessionIsAStart) {
+  (void)project("Garden");
+  (void)project("Writing");
+  (void)result(R"({"command":"start","project":"Garden","version":1})", at(9, 0));
+  JSON switched = result(R"({"command":"start","project":"Writing","version":1})", at(9, 0) + 0.5);
+  EXPECT_EQ(switched["started"], true);
+  EXPECT_EQ(switched["stopped"], nullptr);
+  EXPECT_EQ(switched["session"]["project"], "Writing");
+}
+
 TEST_F(ControlHandlerTest, StopReportsDiscardedSessions) {
   (void)project("Garden");
   (void)result(R"({"command":"start","project":"Garden","version":1})", at(9, 0));

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "cli/CommandLineTool.hpp"
+#include "control/ControlClient.hpp"
+#include "platform/Calendar.hpp"
+#include "platform/Instant.hpp"
+
+namespace lumetra::MenuCommandLine {
+
+// The name messages use.
+inline constexpr std::string_view name = "lumetra-app";
+// The menu's socket in the data directory, beside the control socket.
+inline constexpr std::string_view socketName = "lumetra-menu.sock";
+
+// The help text, without a final newline.
+[[nodiscard]] const std::string& usage();
+
+// Whether the words ask for a menu action (or help) rather than running the host.
+[[nodiscard]] bool isMenuAction(std::span<const std::string> arguments);
+
+// Parses a menu action, sends it through `transport` (the menu socket) and prints the answer,
+// in the tool's style: 0 success, 1 refused, 2 bad usage, 3 not running. Never throws.
+[[nodiscard]] CommandLineTool::Output run(std::span<const std::string> arguments, const Transport& transport,
+                                          Instant now, const Calendar& calendar);
+
+}  // namespace lumetra::MenuCommandLine

@@ -1,0 +1,198 @@
+#include "MenuHandler.hpp"
+
+#include "control/ControlResponse.hpp"
+#include "control/ProjectInfo.hpp"
+#include "control/SessionInfo.hpp"
+
+namespace lumetra {
+
+namespace {
+
+using Code = ControlError::Code;
+
+ControlError badRequest(const std::string& message) { return {Code::badRequest, message}; }
+
+std::string text(const JSON& request, const char* key) {
+  const auto it = request.find(key);
+  if (it == request.end() || !it->is_string()) throw badRequest(std::string("The request needs “") + key + "”.");
+  return it->get<std::string>();
+}
+
+std::optional<std::string> optionalText(const JSON& request, const char* key) {
+  const auto it = request.find(key);
+  if (it == request.end() || it->is_null()) return std::nullopt;
+  if (!it->is_string()) throw badRequest(std::string("“") + key + "” must be text.");
+  return it->get<std::string>();
+}
+
+std::int64_t id(const JSON& request, const char* key) {
+  const auto it = request.find(key);
+  if (it == request.end() || !it->is_number_integer()) {
+    throw badRequest(std::string("The request needs the session id “") + key + "”.");
+  }
+  return it->get<std::int64_t>();
+}
+
+std::optional<Instant> optionalInstant(const JSON& request, const char* key) {
+  const auto value = optionalText(request, key);
+  if (!value) return std::nullopt;
+  if (auto instant = ControlProtocol::parseTimestamp(*value)) return instant;
+  throw badRequest("Not an ISO 8601 time: " + *value);
+}
+
+Instant instant(const JSON& request, const char* key) {
+  if (auto value = optionalInstant(request, key)) return *value;
+  throw badRequest(std::string("The request needs “") + key + "”.");
+}
+
+JSON projectJSON(const Project& project) {
+  return WireCoding::toJSON(ProjectInfo{project.id, project.name, project.archived});
+}
+
+ControlError mapped(const std::exception& failure) {
+  if (const auto* control = dynamic_cast<const ControlError*>(&failure)) return *control;
+  if (const auto* store = dynamic_cast<const StoreError*>(&failure)) {
+    return {store->kind() == StoreError::Case::sessionNotFound ? Code::sessionNotFound : Code::invalid,
+            store->description()};
+  }
+  return {Code::failed, describe(failure)};
+}
+
+}  // namespace
+
+MenuHandler::MenuHandler(Tracker& tracker, ControlHandler& control) : tracker_(tracker), control_(control) {}
+
+std::string MenuHandler::respond(const std::string& data, Instant now) {
+  try {
+    JSON request;
+    try {
+      request = WireCoding::parse(data);
+    } catch (const WireError& error) {
+      throw badRequest("The request isn't valid: " + error.description());
+    }
+    if (!request.is_object()) throw badRequest("The request isn't valid: The message isn't an object.");
+    JSON reply = JSON::object();
+    reply["ok"] = true;
+    reply["result"] = run(request, now);
+    return WireCoding::compact(reply);
+  } catch (const std::exception& failure) {
+    return ControlHandler::response(mapped(failure));
+  }
+}
+
+JSON MenuHandler::run(const JSON& request, Instant now) {
+  const std::string action = text(request, "action");
+  if (action.starts_with("project")) return projectAction(action, request, now);
+  if (action.starts_with("session")) return sessionAction(action, request, now);
+  if (action == "idle-timeout") return idleTimeout(request);
+  throw badRequest("Unknown action “" + action + "”.");
+}
+
+JSON MenuHandler::sessionInfo(const WorkSession& session, Instant now) {
+  const auto project = tracker_.store().project(session.projectId);
+  return WireCoding::toJSON(SessionInfo::from(session, project ? project->name : "?", now));
+}
+
+JSON MenuHandler::projectAction(const std::string& action, const JSON& request, Instant now) {
+  Store& store = tracker_.store();
+  JSON result = JSON::object();
+  if (action == "projects") {
+    JSON list = JSON::array();
+    for (const auto& project : store.projects(request.value("all", false))) list.push_back(projectJSON(project));
+    result["projects"] = list;
+    return result;
+  }
+  if (action == "project-add") {
+    result["project"] = projectJSON(store.createProject(text(request, "name"), now));
+    return result;
+  }
+  const Project project = control_.findProject(text(request, "name"), "project");
+  if (action == "project-rename") {
+    store.renameProject(project.id, text(request, "new_name"));
+    result["project"] = projectJSON(*store.project(project.id));
+    result["old_name"] = project.name;
+    return result;
+  }
+  // Archiving or deleting the running project stops its session.
+  const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
+  if (action == "project-archive" || action == "project-unarchive") {
+    const bool archive = action == "project-archive";
+    store.setArchived(project.id, archive);
+    if (archive) tracker_.projectRemoved(project.id, now);
+    result["project"] = projectJSON(*store.project(project.id));
+  } else if (action == "project-delete") {
+    result["deleted_sessions"] = store.sessions(std::vector{project.id}, std::nullopt, std::nullopt).size();
+    store.deleteProject(project.id);
+    tracker_.projectRemoved(project.id, now);
+    result["project"] = projectJSON(project);
+  } else {
+    throw badRequest("Unknown action “" + action + "”.");
+  }
+  result["stopped_running"] = wasRunning && !tracker_.isTracking();
+  return result;
+}
+
+JSON MenuHandler::sessionAction(const std::string& action, const JSON& request, Instant now) {
+  Store& store = tracker_.store();
+  JSON result = JSON::object();
+  if (action == "session-add") {
+    const Project project = control_.findProject(text(request, "project"), "session add");
+    result["session"] = sessionInfo(
+        store.addSession(project.id, instant(request, "start"), instant(request, "end"),
+                         optionalText(request, "description"), now),
+        now);
+    return result;
+  }
+  const std::int64_t sessionId = id(request, "id");
+  const auto existing = store.session(sessionId);
+  if (!existing) throw ControlError(Code::sessionNotFound, "There's no session with id " + std::to_string(sessionId) + ".");
+  if (action == "session-edit") {
+    const auto projectName = optionalText(request, "project");
+    const std::int64_t projectId =
+        projectName ? control_.findProject(projectName, "session edit").id : existing->projectId;
+    const Instant start = optionalInstant(request, "start").value_or(existing->start);
+    const auto end = optionalInstant(request, "end");
+    result["session"] = sessionInfo(tracker_.editSession(sessionId, projectId, start, end ? end : existing->end, now), now);
+  } else if (action == "session-split") {
+    const auto parts = tracker_.splitSession(sessionId, instant(request, "at"), optionalText(request, "first"),
+                                             optionalText(request, "second"), now);
+    result["first"] = sessionInfo(parts.first, now);
+    result["second"] = sessionInfo(parts.second, now);
+  } else if (action == "session-merge") {
+    const auto later = store.session(id(request, "next_id"));
+    if (!later) throw ControlError(Code::sessionNotFound, "There's no session with id " + std::to_string(id(request, "next_id")) + ".");
+    // The one that starts first is the earlier, whichever order they were named in.
+    const bool inOrder = existing->start < later->start || (existing->start == later->start && existing->id < later->id);
+    const WorkSession& earlier = inOrder ? *existing : *later;
+    const WorkSession& latest = inOrder ? *later : *existing;
+    const auto description = request.contains("description")
+                                 ? optionalText(request, "description")
+                                 : Store::mergedDescription(earlier.description, latest.description);
+    result["session"] = sessionInfo(tracker_.mergeSessions(earlier.id, latest.id, description, now), now);
+  } else if (action == "session-delete") {
+    result["session"] = sessionInfo(*existing, now);
+    tracker_.deleteSession(sessionId);
+  } else if (action == "session-neighbours") {
+    const auto neighbours = store.mergeableNeighbours(sessionId, Tracker::mergeGapTolerance, now);
+    result["session"] = sessionInfo(*existing, now);
+    result["previous"] = neighbours.previous ? sessionInfo(*neighbours.previous, now) : JSON(nullptr);
+    result["next"] = neighbours.next ? sessionInfo(*neighbours.next, now) : JSON(nullptr);
+  } else {
+    throw badRequest("Unknown action “" + action + "”.");
+  }
+  return result;
+}
+
+JSON MenuHandler::idleTimeout(const JSON& request) {
+  if (const auto it = request.find("seconds"); it != request.end() && !it->is_null()) {
+    if (!it->is_number() || !(it->get<double>() > 0)) throw badRequest("The idle time-out must be above 0.");
+    tracker_.store().setIdleTimeout(it->get<double>());
+  }
+  // The tracker follows the stored setting at once.
+  tracker_.setIdleThreshold(tracker_.store().idleTimeout());
+  JSON result = JSON::object();
+  result["seconds"] = tracker_.idleThreshold();
+  return result;
+}
+
+}  // namespace lumetra

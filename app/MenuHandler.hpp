@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "control/WireCoding.hpp"
+#include "platform/Instant.hpp"
+#include "tracking/ControlHandler.hpp"
+#include "tracking/Tracker.hpp"
+
+namespace lumetra {
+
+// Carries out the menu's actions on the host's side, as a menu-bar menu would: managing
+// projects and sessions and the idle time-out. Requests are JSON objects with an "action"
+// and its fields; replies use the control protocol's envelope. Everything goes through the
+// tracker, so its guards apply. Owner thread only; never throws.
+class MenuHandler {
+ public:
+  MenuHandler(Tracker& tracker, ControlHandler& control);
+
+  [[nodiscard]] std::string respond(const std::string& data, Instant now);
+
+ private:
+  JSON run(const JSON& request, Instant now);
+  JSON projectAction(const std::string& action, const JSON& request, Instant now);
+  JSON sessionAction(const std::string& action, const JSON& request, Instant now);
+  JSON idleTimeout(const JSON& request);
+  JSON sessionInfo(const WorkSession& session, Instant now);
+
+  Tracker& tracker_;
+  ControlHandler& control_;
+};
+
+}  // namespace lumetra

@@ -1,0 +1,41 @@
+// `lumetra-app`: the Lumetra host in the foreground, or, with words, one of its menu actions.
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "Host.hpp"
+#include "MenuCommandLine.hpp"
+#include "control/ControlClient.hpp"
+#include "store/Store.hpp"
+
+namespace {
+
+void writeAll(int fd, const std::string& text) {
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+    if (count <= 0) return;
+    written += static_cast<std::size_t>(count);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace lumetra;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const auto dataDirectory = Store::defaultDirectory();
+  if (!MenuCommandLine::isMenuAction(arguments)) return Host::run(dataDirectory);
+
+  std::signal(SIGPIPE, SIG_IGN);
+  const auto socket = dataDirectory / std::string(MenuCommandLine::socketName);
+  const Transport transport = [&socket](const std::string& request) {
+    return ControlClient::exchange(request, socket, ControlClient::timeout);
+  };
+  const auto output = MenuCommandLine::run(arguments, transport, Instant::now(), Calendar::current());
+  writeAll(STDOUT_FILENO, output.out);
+  writeAll(STDERR_FILENO, output.err);
+  return output.status;
+}
