@@ -1,0 +1,80 @@
+#include "MenuHandler.hpp"
+
+#include "store/StoreFixture.hpp"
+
+namespace lumetra {
+namespace {
+
+class MenuHandlerTest : public test::StoreFixture {
+ protected:
+  void SetUp() override {
+    tracker = std::make_unique<Tracker>(store(), 600, at(8, 0));
+    control = std::make_unique<ControlHandler>(*tracker, Calendar(test::kTestTimeZone));
+    menu = std::make_unique<MenuHandler>(*tracker, *control);
+  }
+  JSON answer(const std::string& request, Instant now = at(12, 0)) {
+    return JSON::parse(menu->respond(request, now));
+  }
+  std::string refusal(const std::string& request) {
+    const JSON reply = answer(request);
+    if (reply.at("ok").get<bool>()) return "(ok)";
+    return reply.at("error").at("code").get<std::string>() + ": " + reply.at("error").at("message").get<std::string>();
+  }
+
+  std::unique_ptr<Tracker> tracker;
+  std::unique_ptr<ControlHandler> control;
+  std::unique_ptr<MenuHandler> menu;
+};
+
+TEST_F(MenuHandlerTest, Refusals) {
+  (void)store().createProject("Garden", at(0, 0));
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"nope", "bad_request: The request isn't valid: It isn't valid JSON (error at byte 2)."},
+      {R"({"action":"fly"})", "bad_request: Unknown action “fly”."},
+      {R"({"action":"project-add","name":"garden"})", "invalid: A project named “garden” already exists."},
+      {R"({"action":"project-rename","name":"Nope","new_name":"X"})",
+       "unknown_project: There's no project named “Nope”. Projects: Garden."},
+      {R"({"action":"session-delete","id":7})", "session_not_found: There's no session with id 7."},
+      {R"({"action":"session-add","project":"Garden","start":"2024-05-01T11:00:00+02:00","end":"2024-05-01T13:00:00+02:00"})",
+       "invalid: Times can't be in the future."},
+      {R"({"action":"idle-timeout","seconds":0})", "bad_request: The idle time-out must be above 0."},
+  };
+  for (const auto& [request, expected] : cases) EXPECT_EQ(refusal(request), expected) << request;
+}
+
+TEST_F(MenuHandlerTest, ArchivingOrDeletingTheRunningProjectStopsIt) {
+  const auto garden = store().createProject("Garden", at(0, 0)).id;
+  (void)tracker->start(garden, std::nullopt, at(9, 0));
+  const auto id = tracker->current()->id;
+  JSON reply = answer(R"({"action":"project-archive","name":"garden"})", at(10, 0));
+  EXPECT_EQ(reply["result"]["stopped_running"], true);
+  EXPECT_EQ(store().session(id)->endReason, EndReason::archived);
+  EXPECT_FALSE(tracker->isTracking());
+
+  EXPECT_EQ(refusal(R"({"action":"project-unarchive","name":"Garden"})"), "(ok)");
+  (void)tracker->start(garden, std::nullopt, at(10, 30));
+  reply = answer(R"({"action":"project-delete","name":"Garden"})", at(11, 0));
+  EXPECT_EQ(reply["result"]["stopped_running"], true);
+  EXPECT_EQ(reply["result"]["deleted_sessions"], 2);
+  EXPECT_FALSE(tracker->isTracking());
+  EXPECT_TRUE(store().projects(true).empty());
+}
+
+TEST_F(MenuHandlerTest, IdleTimeoutFollowsAtOnce) {
+  EXPECT_EQ(answer(R"({"action":"idle-timeout"})")["result"]["seconds"], 600.0);
+  EXPECT_EQ(answer(R"({"action":"idle-timeout","seconds":120})")["result"]["seconds"], 120.0);
+  EXPECT_EQ(tracker->idleThreshold(), 120);
+  EXPECT_EQ(store().setting("idle_timeout"), "120.0");
+}
+
+TEST_F(MenuHandlerTest, EditingTheRunningSessionKeepsItRunning) {
+  const auto garden = store().createProject("Garden", at(0, 0)).id;
+  (void)tracker->start(garden, std::nullopt, at(11, 0));
+  const JSON reply = answer(
+      R"({"action":"session-edit","id":1,"start":"2024-05-01T10:30:00+02:00","end":"2024-05-01T11:30:00+02:00"})");
+  EXPECT_EQ(reply["result"]["session"]["running"], true);
+  EXPECT_EQ(tracker->current()->start, at(10, 30));
+}
+
+}  // namespace
+}  // namespace lumetra
