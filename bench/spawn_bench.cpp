@@ -1,7 +1,10 @@
-// Wall time of one `lumetra status` against a server that answers at once, next to spawning
-// /bin/true in the same run. Prints medians in milliseconds.
+// Wall time of `lumetra` commands next to spawning /bin/true in the same run; prints medians in
+// milliseconds.
 //
-//   lumetra-spawn-bench [runs] [tool arguments…]     (default: 200 runs of "status")
+//   lumetra-spawn-bench [runs] [tool arguments…]
+//       one command against a built-in server that answers a status at once (default: status)
+//   lumetra-spawn-bench --host runs "command one" "command two" …
+//       each command in turn, every run, against the host already serving $LUMETRA_DATA_DIR
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -52,7 +55,43 @@ double median(std::vector<double> values) {
 
 }  // namespace
 
+std::vector<std::string> words(const std::string& command) {
+  std::vector<std::string> out;
+  std::string word;
+  for (const char c : command + " ") {
+    if (c != ' ') {
+      word += c;
+    } else if (!word.empty()) {
+      out.push_back(word);
+      word.clear();
+    }
+  }
+  return out;
+}
+
+// Against a running host: each command in turn, every run.
+int againstHost(int runs, const std::vector<std::string>& commands) {
+  std::vector<std::vector<double>> times(commands.size());
+  std::vector<double> trueTimes;
+  for (int i = 0; i < runs; ++i) {
+    trueTimes.push_back(spawnMilliseconds("/bin/true", {}));
+    for (std::size_t c = 0; c < commands.size(); ++c) {
+      times[c].push_back(spawnMilliseconds(LUMETRA_TOOL_PATH, words(commands[c])));
+    }
+  }
+  const double trueMedian = median(trueTimes);
+  std::printf("%-32s median %7.3f ms\n", "/bin/true", trueMedian);
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    const double m = median(times[c]);
+    std::printf("lumetra %-24s median %7.3f ms  (%.2f x /bin/true)\n", commands[c].c_str(), m, m / trueMedian);
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  if (argc > 2 && std::string(argv[1]) == "--host") {
+    return againstHost(std::atoi(argv[2]), std::vector<std::string>(argv + 3, argv + argc));
+  }
   const int runs = argc > 1 ? std::atoi(argv[1]) : 200;
   std::vector<std::string> arguments(argv + std::min(argc, 2), argv + argc);
   if (arguments.empty()) arguments = {"status"};

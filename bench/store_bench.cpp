@@ -5,18 +5,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <random>
 
 #include "platform/Calendar.hpp"
 #include "store/Store.hpp"
-#include "store/Transaction.hpp"
+#include "BenchData.hpp"
 
 namespace {
 
 using namespace lumetra;
 
 constexpr int kSessions = 1'000'000;
-constexpr int kProjects = 50;
 constexpr double kYears = 10;
 
 // The newest session ends here; "today" is its day.
@@ -34,23 +32,7 @@ Store& store() {
     const auto path = (folder / "store-1m.sqlite").string();
     const bool fresh = !std::filesystem::exists(path);
     auto opened = std::make_unique<Store>(path);
-    if (fresh) {
-      Transaction transaction(opened->db());
-      for (int p = 0; p < kProjects; ++p) (void)opened->createProject("Project " + std::to_string(p), Instant(0));
-      // Sessions back to back over ten years, 20 to 300 minutes long, with gaps.
-      std::mt19937_64 random(42);
-      const double span = kYears * 365.25 * 86400;
-      const double step = span / kSessions;
-      for (int i = 0; i < kSessions; ++i) {
-        const double start = kNow.seconds - span + i * step;
-        const double length = std::min(step * 0.9, 1200.0 + static_cast<double>(random() % 17000));
-        opened->db().query(
-            "INSERT INTO sessions (project_id, start_at, end_at, last_active_at, end_reason) VALUES (?, ?, ?, ?, ?)",
-            {static_cast<std::int64_t>(1 + random() % kProjects), start, start + length, start + length,
-             i % 7 == 0 ? "added" : "manual"});
-      }
-      transaction.commit();
-    }
+    if (fresh) bench::fillStore(*opened, kSessions, kNow);
     return opened;
   }();
   return *instance;
