@@ -1,6 +1,11 @@
 #include "MenuCommandLine.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <charconv>
 #include <cstdio>
 #include <map>
@@ -12,6 +17,7 @@
 #include "control/SessionInfo.hpp"
 #include "control/WireCoding.hpp"
 #include "platform/DateFormat.hpp"
+#include "platform/SystemError.hpp"
 
 namespace lumetra::MenuCommandLine {
 
@@ -24,7 +30,8 @@ std::string curlyQuoted(std::string_view text) { return "“" + std::string(text
 
 const std::map<std::string, std::string, std::less<>> kValueOptions{
     {"-d", "--description"}, {"--description", "--description"}, {"-p", "--project"}, {"--project", "--project"},
-    {"--start", "--start"},  {"--end", "--end"},                 {"--first", "--first"}, {"--second", "--second"}};
+    {"--start", "--start"},  {"--end", "--end"},                 {"--first", "--first"}, {"--second", "--second"},
+    {"-o", "--output"},      {"--output", "--output"}};
 const std::set<std::string, std::less<>> kFlags{"--json", "--all", "--help", "-h"};
 
 struct Words {
@@ -80,6 +87,7 @@ const std::vector<Action>& actions() {
       {{"session", "delete"}, "session-delete", 1, {}, "a session id"},
       {{"session", "neighbours"}, "session-neighbours", 1, {}, "a session id"},
       {{"idle-timeout"}, "idle-timeout", 0, {}, ""},
+      {{"export"}, "export", 0, {"--output"}, ""},
   };
   return table;
 }
@@ -136,6 +144,8 @@ JSON request(const Action& action, const Words& words, std::span<const std::stri
     if (auto d = value("--description")) r["description"] = *d;
   } else if (verb == "idle-timeout") {
     if (!rest.empty()) r["seconds"] = minutesArgument(rest[0]) * 60;
+  } else if (verb == "export") {
+    if (!rest.empty()) r["range"] = rest[0];
   } else {
     r["id"] = sessionId(rest[0]);
     if (verb == "session-edit") {
@@ -152,6 +162,31 @@ JSON request(const Action& action, const Words& words, std::span<const std::stri
     }
   }
   return r;
+}
+
+// Writes the file beside its final name, then renames it into place, so that a failed export
+// never leaves half a file. Returns what went wrong, or nothing.
+std::string writeAtomically(const std::string& path, const std::string& text) {
+  const std::filesystem::path target(path);
+  const auto temporary = target.parent_path() / ("." + target.filename().string() + ".lumetra-export");
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return "Couldn't write " + path + ": " + SystemError::text(errno) + ".";
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    written += static_cast<std::size_t>(count);
+  }
+  const int error = errno;
+  const bool complete = written == text.size() && ::fsync(fd) == 0;
+  ::close(fd);
+  if (!complete || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int cause = complete ? errno : error;
+    ::unlink(temporary.c_str());
+    return "Couldn't write " + path + ": " + SystemError::text(cause) + ".";
+  }
+  return {};
 }
 
 std::string minutesText(double seconds) {
@@ -241,6 +276,11 @@ const std::string& usage() {
       "Settings:\n"
       "  idle-timeout [MINUTES]             Show or set how long without input stops a session\n"
       "\n"
+      "Export:\n"
+      "  export [RANGE] [-o FILE]           Sessions starting in RANGE as CSV, to FILE or standard\n"
+      "                                     output. RANGE is \"All Time\" (the default), Today,\n"
+      "                                     \"This Week\", \"Last Week\", \"This Month\" or \"Last Month\"\n"
+      "\n"
       "  help                               Show this help\n"
       "\n"
       "Options:\n"
@@ -257,6 +297,7 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
   JSON wireRequest;
   std::string verb;
   bool json = false;
+  std::optional<std::string> outputPath;
   try {
     const Words words = scan(arguments);
     if (words.flags.contains("--help") || words.positionals.empty() || words.positionals.front() == "help") {
@@ -278,7 +319,7 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     }
     const std::string shown = action->words.size() == 1 ? action->words[0] : action->words[0] + " " + action->words[1];
     const auto rest = std::span(positionals).subspan(action->words.size());
-    const std::size_t allowed = action->wire == "idle-timeout" ? 1 : action->arguments;
+    const std::size_t allowed = action->wire == "idle-timeout" || action->wire == "export" ? 1 : action->arguments;
     if (rest.size() < action->arguments) throw UsageError(shown + " needs " + action->argumentNames + ".");
     if (rest.size() > allowed) throw UsageError("Too many arguments for " + shown + ". Put text with spaces in quotes.");
     std::vector<std::string> given;
@@ -292,6 +333,7 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     }
     json = words.flags.contains("--json");
     verb = action->wire;
+    if (auto output = words.values.find("--output"); output != words.values.end()) outputPath = output->second;
     wireRequest = request(*action, words, rest, now, calendar);
   } catch (const UsageError& error) {
     return Output{2, "", std::string(name) + ": " + error.message + "\nRun “" + std::string(name) + " help” for usage.\n"};
@@ -310,6 +352,13 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
       throw ControlError(ControlError::Code::failed, "Lumetra reported an error without details.");
     }
     const JSON& result = reply.at("result");
+    if (verb == "export" && !json) {
+      const std::string text = result.at("csv").get<std::string>();
+      if (!outputPath) return Output{0, text, ""};
+      const std::string problem = writeAtomically(*outputPath, text);
+      if (!problem.empty()) return failure(1, ControlError(ControlError::Code::failed, problem));
+      return Output{0, "Exported to " + *outputPath + ".\n", ""};
+    }
     const CommandLineTool::Formatter formatter(now, calendar);
     return Output{0, (json ? WireCoding::pretty(result) : printed(verb, result, formatter)) + "\n", ""};
   } catch (const ControlError& error) {

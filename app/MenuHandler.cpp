@@ -3,6 +3,8 @@
 #include "control/ControlResponse.hpp"
 #include "control/ProjectInfo.hpp"
 #include "control/SessionInfo.hpp"
+#include "csv/CSVExporter.hpp"
+#include "csv/ExportRange.hpp"
 
 namespace lumetra {
 
@@ -85,6 +87,7 @@ JSON MenuHandler::run(const JSON& request, Instant now) {
   if (action.starts_with("project")) return projectAction(action, request, now);
   if (action.starts_with("session")) return sessionAction(action, request, now);
   if (action == "idle-timeout") return idleTimeout(request);
+  if (action == "export") return exportCSV(request, now);
   throw badRequest("Unknown action “" + action + "”.");
 }
 
@@ -180,6 +183,22 @@ JSON MenuHandler::sessionAction(const std::string& action, const JSON& request, 
   } else {
     throw badRequest("Unknown action “" + action + "”.");
   }
+  return result;
+}
+
+JSON MenuHandler::exportCSV(const JSON& request, Instant now) {
+  const std::string label = optionalText(request, "range").value_or("All Time");
+  const auto range = fromRawValue<ExportRange>(label);
+  if (!range) {
+    throw badRequest("“" + label + "” isn't a range. Use All Time, Today, This Week, Last Week, This Month or Last Month.");
+  }
+  Store& store = tracker_.store();
+  const ExportBounds period = bounds(*range, now, control_.calendar());
+  std::map<std::int64_t, Project> projects;
+  for (auto& project : store.projects(true)) projects.emplace(project.id, std::move(project));
+  JSON result = JSON::object();
+  result["csv"] = CSVExporter::csv(store.sessions(std::nullopt, period.from, period.to), projects, store.sourceIds(), now,
+                                   control_.calendar());
   return result;
 }
 

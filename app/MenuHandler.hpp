@@ -24,6 +24,7 @@ class MenuHandler {
   JSON projectAction(const std::string& action, const JSON& request, Instant now);
   JSON sessionAction(const std::string& action, const JSON& request, Instant now);
   JSON idleTimeout(const JSON& request);
+  JSON exportCSV(const JSON& request, Instant now);
   JSON sessionInfo(const WorkSession& session, Instant now);
 
   Tracker& tracker_;

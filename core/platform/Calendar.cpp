@@ -13,15 +13,18 @@ namespace {
 
 constexpr double kMillis = 1000.0;
 
-std::unique_ptr<icu::Calendar> makeCalendar(const std::string& zoneId, bool defaultZone) {
+std::unique_ptr<icu::Calendar> makeCalendar(const std::string& zoneId, bool defaultZone, const std::string& locale) {
   UErrorCode status = U_ZERO_ERROR;
   icu::TimeZone* zone = defaultZone ? icu::TimeZone::createDefault()
                                     : icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneId));
   // The Gregorian calendar always: dates on the wire and in files are ISO 8601 days.
-  auto calendar = std::make_unique<icu::GregorianCalendar>(zone, icu::Locale::getDefault(), status);
+  auto calendar = std::make_unique<icu::GregorianCalendar>(
+      zone, locale.empty() ? icu::Locale::getDefault() : icu::Locale(locale.c_str()), status);
   if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU calendar: ") + u_errorName(status));
   // A day that begins inside a skipped hour begins at the first valid time after it.
   calendar->setSkippedWallTimeOption(UCAL_WALLTIME_NEXT_VALID);
+  // A wall-clock time that occurs twice means its first occurrence.
+  calendar->setRepeatedWallTimeOption(UCAL_WALLTIME_FIRST);
   return calendar;
 }
 
@@ -47,17 +50,21 @@ struct Calendar::Impl {
 
 Calendar Calendar::current() { return Calendar(std::string(), true); }
 
+Calendar Calendar::current(std::string locale) { return Calendar(std::string(), true, std::move(locale)); }
+
 Calendar::Calendar(std::string timeZoneId) : Calendar(std::move(timeZoneId), false) {}
 
-Calendar::Calendar(std::string timeZoneId, bool useDefaultZone)
-    : zoneId_(std::move(timeZoneId)), defaultZone_(useDefaultZone) {}
+Calendar::Calendar(std::string timeZoneId, bool useDefaultZone, std::string locale)
+    : zoneId_(std::move(timeZoneId)), defaultZone_(useDefaultZone), locale_(std::move(locale)) {}
 
-Calendar::Calendar(const Calendar& other) : zoneId_(other.zoneId_), defaultZone_(other.defaultZone_) {}
+Calendar::Calendar(const Calendar& other)
+    : zoneId_(other.zoneId_), defaultZone_(other.defaultZone_), locale_(other.locale_) {}
 
 Calendar& Calendar::operator=(const Calendar& other) {
   if (this != &other) {
     zoneId_ = other.zoneId_;
     defaultZone_ = other.defaultZone_;
+    locale_ = other.locale_;
     impl_.reset();
   }
   return *this;
@@ -68,7 +75,7 @@ Calendar& Calendar::operator=(Calendar&&) noexcept = default;
 Calendar::~Calendar() = default;
 
 Calendar::Impl& Calendar::impl() const {
-  if (!impl_) impl_ = std::make_unique<Impl>(Impl{makeCalendar(zoneId_, defaultZone_)});
+  if (!impl_) impl_ = std::make_unique<Impl>(Impl{makeCalendar(zoneId_, defaultZone_, locale_)});
   return *impl_;
 }
 
@@ -126,6 +133,23 @@ std::optional<Instant> Calendar::startOfDay(long long year, long long month, lon
   return start;
 }
 
+std::optional<Instant> Calendar::instant(const DateParts& parts) const {
+  auto& c = *impl().calendar;
+  c.clear();
+  c.set(UCAL_EXTENDED_YEAR, parts.year);
+  c.set(UCAL_MONTH, parts.month - 1);
+  c.set(UCAL_DATE, parts.day);
+  c.set(UCAL_HOUR_OF_DAY, parts.hour);
+  c.set(UCAL_MINUTE, parts.minute);
+  c.set(UCAL_SECOND, parts.second);
+  UErrorCode status = U_ZERO_ERROR;
+  const UDate millis = c.getTime(status);
+  if (U_FAILURE(status)) return std::nullopt;
+  const Instant result(millis / kMillis);
+  if (this->parts(result) != parts) return std::nullopt;
+  return result;
+}
+
 bool Calendar::isSameDay(Instant a, Instant b) const {
   const DateParts pa = parts(a), pb = parts(b);
   return pa.year == pb.year && pa.month == pb.month && pa.day == pb.day;
@@ -135,6 +159,40 @@ int Calendar::utcOffsetSeconds(Instant instant) const {
   auto& i = impl();
   i.at(instant);
   return (i.field(UCAL_ZONE_OFFSET) + i.field(UCAL_DST_OFFSET)) / 1000;
+}
+
+Instant Calendar::addingWeeks(Instant instant, int weeks) const {
+  auto& i = impl();
+  UErrorCode status = U_ZERO_ERROR;
+  i.at(instant).add(UCAL_WEEK_OF_YEAR, weeks, status);
+  return i.time();
+}
+
+Instant Calendar::addingMonths(Instant instant, int months) const {
+  auto& i = impl();
+  UErrorCode status = U_ZERO_ERROR;
+  i.at(instant).add(UCAL_MONTH, months, status);
+  return i.time();
+}
+
+Instant Calendar::startOfWeek(Instant instant) const {
+  const Instant day = startOfDay(instant);
+  auto& i = impl();
+  i.at(day);
+  // Back to the locale's first weekday: the days since it, modulo a week.
+  const int back = (i.field(UCAL_DAY_OF_WEEK) - i.calendar->getFirstDayOfWeek() + 7) % 7;
+  return startOfDay(addingDays(day, -back));
+}
+
+Instant Calendar::startOfMonth(Instant instant) const {
+  auto& i = impl();
+  auto& c = i.at(instant);
+  c.set(UCAL_DATE, 1);
+  c.set(UCAL_HOUR_OF_DAY, 0);
+  c.set(UCAL_MINUTE, 0);
+  c.set(UCAL_SECOND, 0);
+  c.set(UCAL_MILLISECOND, 0);
+  return i.time();
 }
 
 int Calendar::firstWeekday() const { return impl().calendar->getFirstDayOfWeek(); }

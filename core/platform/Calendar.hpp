@@ -21,6 +21,8 @@ class Calendar {
 
   // The user's calendar: the process's current time zone and the locale's week rules.
   static Calendar current();
+  // The process's zone with the week rules of the named locale ("de_DE", "en_US").
+  static Calendar current(std::string locale);
   // A calendar in the named IANA zone (for example "Europe/Berlin"). An unknown name gives UTC,
   // as ICU does.
   explicit Calendar(std::string timeZoneId);
@@ -43,8 +45,19 @@ class Calendar {
   // (2024-02-30, month 13): the day is accepted only if it converts back to the same numbers.
   [[nodiscard]] std::optional<Instant> startOfDay(long long year, long long month, long long day) const;
   [[nodiscard]] bool isSameDay(Instant a, Instant b) const;
+  // The instant of a wall-clock time, or nullopt when it names none (a field out of range, or a
+  // time skipped by a clock change): it must convert back to the same fields. In an hour that
+  // occurs twice, the first occurrence.
+  [[nodiscard]] std::optional<Instant> instant(const DateParts& parts) const;
   // The zone's offset from UTC at `instant`, in seconds.
   [[nodiscard]] int utcOffsetSeconds(Instant instant) const;
+  // The same wall-clock time whole weeks or months later; a day past the month's end becomes its
+  // last day (March 31 minus a month is February's last day).
+  [[nodiscard]] Instant addingWeeks(Instant instant, int weeks) const;
+  [[nodiscard]] Instant addingMonths(Instant instant, int months) const;
+  // The first instant of the calendar week (by the locale's first weekday) or month holding it.
+  [[nodiscard]] Instant startOfWeek(Instant instant) const;
+  [[nodiscard]] Instant startOfMonth(Instant instant) const;
   // The first day of the week in the user's locale: 1 = Sunday … 7 = Saturday.
   [[nodiscard]] int firstWeekday() const;
 
@@ -53,11 +66,12 @@ class Calendar {
 
  private:
   struct Impl;
-  Calendar(std::string timeZoneId, bool useDefaultZone);
+  Calendar(std::string timeZoneId, bool useDefaultZone, std::string locale = {});
   Impl& impl() const;
 
   std::string zoneId_;
   bool defaultZone_ = false;
+  std::string locale_;  // empty: the process's default locale
   mutable std::unique_ptr<Impl> impl_;
 };
 

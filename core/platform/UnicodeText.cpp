@@ -1,6 +1,7 @@
 #include "platform/UnicodeText.hpp"
 
 #include <unicode/brkiter.h>
+#include <unicode/coll.h>
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 #include <unicode/uchar.h>
@@ -104,6 +105,21 @@ std::string canonicalComposition(std::string_view utf8) {
   if (U_FAILURE(status)) return std::string(utf8);
   const icu::UnicodeString normalized = nfc->normalize(fromUTF8(utf8), status);
   return U_FAILURE(status) ? std::string(utf8) : toUTF8(normalized);
+}
+
+LocalizedOrder::LocalizedOrder() {
+  UErrorCode status = U_ZERO_ERROR;
+  std::shared_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale::getDefault(), status));
+  if (U_FAILURE(status) || !collator) throw std::runtime_error(std::string("ICU collator: ") + u_errorName(status));
+  collator->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
+  collator_ = collator;
+}
+
+bool LocalizedOrder::operator()(std::string_view a, std::string_view b) const {
+  UErrorCode status = U_ZERO_ERROR;
+  const auto* collator = static_cast<const icu::Collator*>(collator_.get());
+  return collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                               icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status) == UCOL_LESS;
 }
 
 std::size_t graphemeCount(std::string_view utf8) {

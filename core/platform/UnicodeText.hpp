@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,17 @@ void append(std::string& out, char32_t scalar);
 [[nodiscard]] std::string caseFolded(std::string_view utf8);
 // Canonical composition (NFC), so that equivalent texts compare equal scalar by scalar.
 [[nodiscard]] std::string canonicalComposition(std::string_view utf8);
+
+// Orders texts as a file browser does in the user's locale: letter case mostly ignored, digits
+// compared as numbers ("File 2" before "File 10").
+class LocalizedOrder {
+ public:
+  LocalizedOrder();
+  [[nodiscard]] bool operator()(std::string_view a, std::string_view b) const;
+
+ private:
+  std::shared_ptr<void> collator_;  // an icu::Collator; shared so that sorting may copy the order
+};
 
 // The number of user-perceived characters (extended grapheme clusters).
 [[nodiscard]] std::size_t graphemeCount(std::string_view utf8);

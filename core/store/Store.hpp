@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "csv/ImportFile.hpp"
+#include "csv/ImportReport.hpp"
 #include "platform/Instant.hpp"
 #include "platform/UserFolders.hpp"
 #include "store/Database.hpp"
@@ -157,6 +159,15 @@ class Store {
   // cannotMerge, leadingFormulaCharacter.
   WorkSession mergeSessions(std::int64_t earlierId, std::int64_t laterId, const std::optional<std::string>& description,
                             double tolerance, Instant now);
+
+  // --- Import storage ---
+
+  // Plans every row of the file against what is stored (projects, source IDs imported before,
+  // overlaps) and, unless it is a dry run or the report refuses it, stores the plans: all or
+  // nothing, in one transaction. Throws only storage failures, after rolling back.
+  ImportReport importSessions(const ImportFile& file, bool allowOverlaps, bool dryRun, Instant now);
+  // For each session that owns source IDs, the one stored first.
+  [[nodiscard]] std::map<std::int64_t, std::string> sourceIds();
 
  private:
   void migrate();

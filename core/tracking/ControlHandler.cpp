@@ -5,6 +5,7 @@
 
 #include "control/ControlResponse.hpp"
 #include "control/WireCoding.hpp"
+#include "csv/CSVImporter.hpp"
 #include "platform/DateFormat.hpp"
 #include "platform/UnicodeText.hpp"
 
@@ -252,9 +253,12 @@ SessionsResult ControlHandler::sessions(const ControlRequest& request, Instant n
   return result;
 }
 
-ImportReport ControlHandler::importSessions(const ControlRequest& request, Instant) {
+ImportReport ControlHandler::importSessions(const ControlRequest& request, Instant now) {
   if (!request.csv) throw ControlError(Code::badRequest, "import needs the CSV text.");
-  throw ControlError(Code::failed, "This copy of Lumetra can't import yet.");
+  // The file's local times are read in the host's zone, not the tool's.
+  const ImportFile file = CSVImporter::parse(*request.csv, calendar_);
+  return tracker_.store().importSessions(file, request.allowOverlaps.value_or(false), request.dryRun.value_or(false),
+                                         now);
 }
 
 }  // namespace lumetra

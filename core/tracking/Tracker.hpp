@@ -93,6 +93,11 @@ class Tracker {
   // After a project was archived or deleted: stops its running session as archived.
   void projectRemoved(std::int64_t id, Instant now);
 
+  // The store's import, for the host's own imports; the running session is not touched.
+  ImportReport importSessions(const ImportFile& file, bool allowOverlaps, bool dryRun, Instant now) {
+    return store_.importSessions(file, allowOverlaps, dryRun, now);
+  }
+
   // Writes the running session's last activity now.
   void persist();
 

@@ -1,0 +1,94 @@
+#include "csv/CSVExporter.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "control/ControlProtocol.hpp"
+#include "store/Store.hpp"
+
+namespace lumetra::CSVExporter {
+
+namespace {
+
+std::string printed(const char* format, auto... values) {
+  char text[64];
+  const int length = std::snprintf(text, sizeof text, format, values...);
+  return std::string(text, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+}  // namespace
+
+std::string formatDuration(double seconds) {
+  const auto total = static_cast<long long>(std::round(std::max(seconds, 0.0)));
+  return printed("%lld:%02lld:%02lld", total / 3600, (total % 3600) / 60, total % 60);
+}
+
+std::string entry(const WorkSession& session) {
+  if (session.endReason == EndReason::added) return "manual";
+  if (session.endReason == EndReason::imported) return "imported";
+  return session.edited ? "edited" : "tracked";
+}
+
+std::string timestamp(Instant instant, const Calendar& timeZone) {
+  const Instant whole(std::floor(instant.seconds));
+  const auto p = timeZone.parts(whole);
+  // Written as local time, unless that text reads back as the other occurrence of a repeated hour.
+  if (timeZone.instant(p) == whole) {
+    return printed("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+  }
+  return ControlProtocol::formatTimestamp(whole, timeZone);
+}
+
+std::string field(std::string_view value) {
+  if (value.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(value);
+  std::string out = "\"";
+  for (const char c : value) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string formulaGuarded(std::string_view value) {
+  return Store::startsLikeFormula(value) ? "'" + std::string(value) : std::string(value);
+}
+
+std::string csv(const std::vector<WorkSession>& sessions, const std::map<std::int64_t, Project>& projects,
+                const std::map<std::int64_t, std::string>& sourceIds, Instant now, const Calendar& timeZone) {
+  std::string out;
+  for (std::size_t i = 0; i < header.size(); ++i) out += (i > 0 ? "," : "") + field(header[i]);
+  out += "\r\n";
+
+  std::vector<const WorkSession*> ordered;
+  ordered.reserve(sessions.size());
+  for (const auto& session : sessions) ordered.push_back(&session);
+  std::stable_sort(ordered.begin(), ordered.end(), [](const WorkSession* a, const WorkSession* b) {
+    return a->start < b->start || (a->start == b->start && a->id < b->id);
+  });
+
+  for (const WorkSession* session : ordered) {
+    const double duration = session->duration(now);
+    const auto project = projects.find(session->projectId);
+    const auto source = sourceIds.find(session->id);
+    const auto day = timeZone.parts(Instant(std::floor(session->start.seconds)));
+    const std::string values[] = {
+        formulaGuarded(project != projects.end() ? project->second.name
+                                                 : "Project " + std::to_string(session->projectId)),
+        printed("%04d-%02d-%02d", day.year, day.month, day.day),
+        timestamp(session->start, timeZone),
+        session->end ? timestamp(*session->end, timeZone) : "in progress",
+        formatDuration(duration),
+        printed("%.4f", duration / 3600),
+        entry(*session),
+        formulaGuarded(session->description.value_or("")),
+        std::string(rawValue(session->times)),
+        formulaGuarded(source != sourceIds.end() ? source->second : ""),
+    };
+    for (std::size_t i = 0; i < std::size(values); ++i) out += (i > 0 ? "," : "") + field(values[i]);
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace lumetra::CSVExporter

@@ -1,0 +1,279 @@
+#include "csv/CSVImporter.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "control/ControlProtocol.hpp"
+#include "csv/CSVExporter.hpp"
+#include "platform/UnicodeText.hpp"
+
+namespace lumetra::CSVImporter {
+
+namespace {
+
+struct Record {
+  std::int64_t line = 0;
+  std::vector<std::string> fields;
+};
+
+// The CSV dialect: comma-separated, double-quoted fields, "" for a quote inside quotes, any of
+// LF, CR and CR LF ending a record. Walked byte by byte: every character it reacts to is ASCII,
+// and UTF-8 never uses ASCII bytes inside other characters.
+std::vector<Record> records(std::string_view text, std::vector<ImportProblem>& problems) {
+  std::vector<Record> out;
+  std::string field;
+  std::vector<std::string> fields;
+  std::int64_t line = 1, recordLine = 1;
+  bool inQuotes = false, quoted = false, closed = false, reported = false;
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const char c = text[i];
+    if (inQuotes) {
+      if (c == '"') {
+        if (i + 1 < n && text[i + 1] == '"') {
+          field += '"';
+          i += 2;
+        } else {
+          inQuotes = false;
+          closed = true;
+          ++i;
+        }
+      } else if (c == '\r' && i + 1 < n && text[i + 1] == '\n') {
+        field += "\r\n";
+        i += 2;
+        ++line;
+      } else {
+        field += c;
+        ++i;
+        if (c == '\n' || c == '\r') ++line;
+      }
+      continue;
+    }
+    if (c == ',') {
+      fields.push_back(std::move(field));
+      field.clear();
+      quoted = closed = false;
+      ++i;
+    } else if (c == '\n' || c == '\r') {
+      fields.push_back(std::move(field));
+      field.clear();
+      quoted = closed = reported = false;
+      out.push_back(Record{recordLine, std::move(fields)});
+      fields.clear();
+      i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
+      recordLine = ++line;
+    } else if (c == '"' && field.empty() && !quoted) {
+      inQuotes = quoted = true;
+      ++i;
+    } else {
+      if (closed && !reported) {
+        problems.push_back({line,
+                            "A quoted field is followed by more text. Put the whole field in quotes, with \"\" for each "
+                            "quote inside it."});
+        reported = true;
+      }
+      field += c;
+      ++i;
+    }
+  }
+  if (inQuotes) problems.push_back({recordLine, "A quoted field starting on this line is never closed."});
+  if (!(field.empty() && fields.empty() && !quoted)) {
+    fields.push_back(std::move(field));
+    out.push_back(Record{recordLine, std::move(fields)});
+  }
+  return out;
+}
+
+std::string_view trimmedSpacesAndTabs(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string asciiLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// Reads Start and End cells: "yyyy-MM-dd HH:mm:ss" or "yyyy-MM-dd HH:mm" local time, accepted
+// only when it formats back to the same text (so every number is padded and in range, and the
+// time exists in the zone), else ISO 8601 with a zone designator.
+class TimeReader {
+ public:
+  explicit TimeReader(const Calendar& zone) : zone_(zone) {}
+
+  std::optional<Instant> time(std::string_view cell, std::string_view column, std::vector<std::string>& messages) {
+    const std::string_view text = trimmedSpacesAndTabs(cell);
+    if (text.empty()) {
+      messages.push_back(std::string(column) + " is empty.");
+      return std::nullopt;
+    }
+    if (auto parts = wallClock(text)) {
+      if (auto instant = zone_.instant(*parts)) return instant;
+    }
+    if (text.find('T') != std::string_view::npos) {
+      if (auto instant = ControlProtocol::parseTimestamp(text)) return instant;
+    }
+    messages.push_back(std::string(column) + " “" + std::string(text) +
+                       "” isn't a time. Use YYYY-MM-DD HH:MM:SS, in local time.");
+    return std::nullopt;
+  }
+
+  // The start's day as the day format writes it.
+  std::string day(Instant instant) const {
+    const auto p = zone_.parts(instant);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
+    return text;
+  }
+
+ private:
+  // The fields of a text shaped exactly like either time format; nothing for any other shape,
+  // which could never format back to itself.
+  static std::optional<Calendar::DateParts> wallClock(std::string_view text) {
+    if (text.size() != 16 && text.size() != 19) return std::nullopt;
+    const std::string_view shape = text.size() == 19 ? "dddd-dd-dd dd:dd:dd" : "dddd-dd-dd dd:dd";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const bool digit = text[i] >= '0' && text[i] <= '9';
+      if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t count) {
+      int value = 0;
+      for (std::size_t i = at; i < at + count; ++i) value = value * 10 + (text[i] - '0');
+      return value;
+    };
+    return Calendar::DateParts{number(0, 4),  number(5, 2),  number(8, 2),
+                               number(11, 2), number(14, 2), text.size() == 19 ? number(17, 2) : 0};
+  }
+
+  const Calendar& zone_;
+};
+
+}  // namespace
+
+ImportFile parse(std::string_view text, const Calendar& timeZone) {
+  ImportFile file;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+
+  std::vector<Record> all = records(text, file.problems);
+  std::vector<Record> kept;
+  kept.reserve(all.size());
+  for (auto& record : all) {
+    const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
+                                   [](const std::string& f) { return trimmedSpacesAndTabs(f).empty(); });
+    if (!blank) kept.push_back(std::move(record));
+  }
+  if (kept.empty()) {
+    if (file.problems.empty()) file.problems.push_back({1, "The file is empty."});
+    return file;
+  }
+
+  // The header: which column each known heading names.
+  const Record& header = kept.front();
+  std::vector<std::string> known;
+  for (const auto heading : CSVExporter::header) known.push_back(UnicodeText::caseFolded(heading));
+  std::vector<std::optional<std::string_view>> headings(header.fields.size());
+  std::vector<std::pair<std::string_view, std::size_t>> columns;  // canonical heading → column
+  std::vector<std::string> headerProblems;
+  for (std::size_t c = 0; c < header.fields.size(); ++c) {
+    const std::string_view cell = trimmedSpacesAndTabs(header.fields[c]);
+    if (cell.empty()) continue;
+    const auto match = std::find(known.begin(), known.end(), UnicodeText::caseFolded(cell));
+    if (match == known.end()) {
+      std::string names;
+      for (const auto heading : CSVExporter::header) names += (names.empty() ? "" : ", ") + std::string(heading);
+      headerProblems.push_back("“" + std::string(cell) + "” isn't a column Lumetra knows. The columns are " + names + ".");
+      continue;
+    }
+    const std::string_view canonical = CSVExporter::header[static_cast<std::size_t>(match - known.begin())];
+    headings[c] = canonical;
+    auto seen = std::find_if(columns.begin(), columns.end(), [&](const auto& p) { return p.first == canonical; });
+    if (seen != columns.end()) {
+      headerProblems.push_back("There are two “" + std::string(canonical) + "” columns.");
+      seen->second = c;
+    } else {
+      columns.emplace_back(canonical, c);
+    }
+  }
+  const auto columnOf = [&](std::string_view heading) -> std::optional<std::size_t> {
+    for (const auto& [name, column] : columns) {
+      if (name == heading) return column;
+    }
+    return std::nullopt;
+  };
+  for (const auto required : requiredColumns) {
+    if (!columnOf(required)) headerProblems.push_back("There's no “" + std::string(required) + "” column.");
+  }
+  if (!headerProblems.empty()) {
+    std::vector<ImportProblem> problems;
+    for (auto& message : headerProblems) problems.push_back({header.line, std::move(message)});
+    problems.insert(problems.end(), file.problems.begin(), file.problems.end());
+    file.problems = std::move(problems);
+    return file;
+  }
+
+  TimeReader reader(timeZone);
+  const auto project = columnOf("Project"), start = columnOf("Start"), end = columnOf("End"), date = columnOf("Date"),
+             times = columnOf("Times"), description = columnOf("Description"), source = columnOf("Source ID");
+  for (std::size_t r = 1; r < kept.size(); ++r) {
+    const Record& record = kept[r];
+    const auto value = [&](std::optional<std::size_t> column) -> std::string_view {
+      if (!column || *column >= record.fields.size()) return {};
+      return record.fields[*column];
+    };
+    std::vector<std::string> messages;
+    for (std::size_t c = 0; c < record.fields.size(); ++c) {
+      if ((c >= headings.size() || !headings[c]) && !trimmedSpacesAndTabs(record.fields[c]).empty()) {
+        messages.push_back("There's a value in column " + std::to_string(c + 1) + ", which has no heading.");
+        break;
+      }
+    }
+    const auto startAt = reader.time(value(start), "Start", messages);
+    std::optional<Instant> endAt;
+    if (asciiLower(trimmedSpacesAndTabs(value(end))) == "in progress") {
+      messages.emplace_back(
+          "The session was still running when it was exported. Give it an End time, or stop it and export again.");
+    } else {
+      endAt = reader.time(value(end), "End", messages);
+    }
+    const std::string_view day = trimmedSpacesAndTabs(value(date));
+    if (!day.empty() && startAt) {
+      const std::string_view startText = trimmedSpacesAndTabs(value(start));
+      const std::string startDay = startText.find('T') != std::string_view::npos ? std::string(startText.substr(0, 10))
+                                                                                   : reader.day(*startAt);
+      if (startDay != day) {
+        messages.push_back("Date " + std::string(day) + " isn't the date of Start (" + startDay + ").");
+      }
+    }
+    SessionTimes kind = SessionTimes::real;
+    if (const std::string_view written = trimmedSpacesAndTabs(value(times)); !written.empty()) {
+      if (auto named = fromRawValue<SessionTimes>(asciiLower(written))) {
+        kind = *named;
+      } else {
+        messages.push_back("Times is “" + std::string(written) + "”. Use real, approximate, placeholder or nothing (real).");
+      }
+    }
+    if (!messages.empty()) {
+      for (auto& message : messages) file.problems.push_back({record.line, std::move(message)});
+      continue;
+    }
+    const auto optionalCell = [&](std::optional<std::size_t> column) -> std::optional<std::string> {
+      const std::string_view cell = value(column);
+      return cell.empty() ? std::nullopt : std::optional<std::string>(cell);
+    };
+    file.rows.push_back(ImportRow{record.line, std::string(value(project)), *startAt, *endAt, optionalCell(description),
+                                  kind, optionalCell(source)});
+  }
+  std::stable_sort(file.problems.begin(), file.problems.end(),
+                   [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });
+  return file;
+}
+
+}  // namespace lumetra::CSVImporter
