@@ -109,7 +109,11 @@ std::string canonicalComposition(std::string_view utf8) {
 
 LocalizedOrder::LocalizedOrder() {
   UErrorCode status = U_ZERO_ERROR;
-  std::shared_ptr<icu::Collator> collator(icu::Collator::createInstance(icu::Locale::getDefault(), status));
+  // The C and POSIX locales collate like byte strings, upper case first; a person's file
+  // browser doesn't, so they get the root order.
+  const icu::Locale& user = icu::Locale::getDefault();
+  const icu::Locale locale = std::string_view(user.getName()) == "en_US_POSIX" ? icu::Locale::getRoot() : user;
+  std::shared_ptr<icu::Collator> collator(icu::Collator::createInstance(locale, status));
   if (U_FAILURE(status) || !collator) throw std::runtime_error(std::string("ICU collator: ") + u_errorName(status));
   collator->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
   collator_ = collator;

@@ -8,41 +8,14 @@
 #include <future>
 #include <thread>
 
-#include "support/TestSupport.hpp"
+#include "e2e/HostFixture.hpp"
 
 namespace lumetra {
 namespace {
 
 using testing::MatchesRegex;
 
-class HostProcessTest : public testing::Test {
- protected:
-  void SetUp() override { startHost(); }
-
-  void startHost() {
-    std::filesystem::remove(data() / "lumetra.sock");
-    host = std::make_unique<test::BackgroundProcess>(LUMETRA_APP_PATH, std::vector<std::string>{}, environment(),
-                                                     folder / "host.log");
-    ASSERT_TRUE(test::waitForPath(data() / "lumetra.sock")) << log();
-  }
-  std::filesystem::path data() const { return folder / "data"; }
-  std::map<std::string, std::string> environment() const {
-    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""}};
-  }
-  test::ProcessResult tool(const std::vector<std::string>& arguments) {
-    return test::runProcess(LUMETRA_TOOL_PATH, arguments, environment());
-  }
-  test::ProcessResult app(const std::vector<std::string>& arguments) {
-    return test::runProcess(LUMETRA_APP_PATH, arguments, environment());
-  }
-  std::string log() const {
-    std::ifstream file(folder / "host.log");
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-
-  test::TemporaryDirectory folder;
-  std::unique_ptr<test::BackgroundProcess> host;
-};
+class HostProcessTest : public test::HostFixture {};
 
 constexpr const char* kClock = "[0-2][0-9]:[0-5][0-9]";
 

@@ -1,0 +1,56 @@
+#pragma once
+
+// A real `lumetra-app` on a temporary data directory, and the real binaries to drive it.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "support/TestSupport.hpp"
+
+namespace lumetra::test {
+
+class HostFixture : public testing::Test {
+ protected:
+  void SetUp() override { startHost(); }
+
+  void stopHost() {
+    if (host) {
+      EXPECT_EQ(host->stop(SIGTERM), 0);
+    }
+    host.reset();
+  }
+  void startHost() {
+    std::filesystem::remove(data() / "lumetra.sock");
+    host = std::make_unique<BackgroundProcess>(LUMETRA_APP_PATH, std::vector<std::string>{}, environment(),
+                                                     folder / "host.log");
+    ASSERT_TRUE(waitForPath(data() / "lumetra.sock")) << log();
+  }
+  std::filesystem::path data() const { return folder / dataName; }
+  std::map<std::string, std::string> environment() const {
+    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""}, {"TZ", hostZone}};
+  }
+  // The tool, with the host's environment and any variables given here on top.
+  ProcessResult tool(const std::vector<std::string>& arguments, const std::string& input = {},
+                     const std::map<std::string, std::string>& extra = {}) {
+    auto env = environment();
+    for (const auto& [key, value] : extra) env[key] = value;
+    return runProcess(LUMETRA_TOOL_PATH, arguments, env, input);
+  }
+  ProcessResult app(const std::vector<std::string>& arguments) {
+    return runProcess(LUMETRA_APP_PATH, arguments, environment());
+  }
+  std::string log() const {
+    std::ifstream file(folder / "host.log");
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+
+  TemporaryDirectory folder;
+  std::string dataName = "data";
+  std::string hostZone = kTestTimeZone;
+  std::unique_ptr<BackgroundProcess> host;
+};
+
+}  // namespace lumetra::test

@@ -1,0 +1,137 @@
+// `lumetra import` and `lumetra-app export` end to end, against the real host.
+#include <gmock/gmock.h>
+
+#include <random>
+
+#include "e2e/HostFixture.hpp"
+#include "store/Database.hpp"
+
+namespace lumetra {
+namespace {
+
+class ImportProcessTest : public test::HostFixture {
+ protected:
+  std::string tables() {
+    Database db((data() / "lumetra.sqlite").string());
+    return test::dumpTables(db);
+  }
+  std::string file(const std::string& name, const std::string& text) {
+    test::writeFile(folder / name, text);
+    return (folder / name).string();
+  }
+};
+
+const std::string kRows =
+    "Project,Start,End,Description,Times,Source ID\n"
+    "Garden,2024-05-01 09:00:00,2024-05-01 10:00:00,Beds,approximate,g-1\n"
+    "Writing,2024-05-01 10:00:00,2024-05-01 11:30:00,\"Chapter 2, again\",,\n"
+    "Garden,2024-05-02 08:00,2024-05-02 08:45,,placeholder,g-2\n";
+
+TEST_F(ImportProcessTest, DryRunThenImport) {
+  const std::string path = file("a.csv", kRows);
+  const std::string before = tables();
+  auto result = tool({"import", path, "--dry-run"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out,
+            "Would import 3 sessions (3h 15m). Nothing was saved (dry run).\n"
+            "1 session has approximate times.\n"
+            "1 session has placeholder times.\n\n"
+            "Projects:\n"
+            "  Garden (new)   2 sessions  1h 45m\n"
+            "  Writing (new)   1 session  1h 30m\n");
+  EXPECT_EQ(tables(), before);
+
+  result = tool({"import", path});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(result.out.starts_with("Imported 3 sessions (3h 15m).\n")) << result.out;
+  // Again: the rows with source IDs are skipped; the other one would now overlap itself.
+  result = tool({"import", path, "--json"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, testing::HasSubstr("\"skipped\" : 2"));
+}
+
+TEST_F(ImportProcessTest, OneBadRowStoresNothing) {
+  const std::string before = tables();
+  const auto result = tool({"import", "-"}, kRows + "Garden,2024-05-03 9:00,2024-05-03 10:00,,,\n");
+  EXPECT_EQ(result.status, 1);
+  EXPECT_THAT(result.out, testing::HasSubstr("Nothing was imported. Fix the problems below first.\n"));
+  EXPECT_THAT(result.out, testing::HasSubstr(
+                              "  Line 5: Start “2024-05-03 9:00” isn't a time. Use YYYY-MM-DD HH:MM:SS, in local time."));
+  EXPECT_EQ(tables(), before);
+}
+
+TEST_F(ImportProcessTest, OverlapsAreRefusedUnlessAllowed) {
+  ASSERT_EQ(tool({"import", "-"}, kRows).status, 0);
+  const std::string before = tables();
+  const std::string overlapping = "Project,Start,End\nGarden,2024-05-01 09:30,2024-05-01 09:45\n";
+  auto result = tool({"import", "-"}, overlapping);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            "Nothing was imported, because some rows overlap recorded time or each other.\n\n"
+            "Projects:\n"
+            "  Garden  1 session  15m\n\n"
+            "Overlaps (refused; add --allow-overlaps to import them anyway):\n"
+            "  Line 2 overlaps session 1: Garden, 2024-05-01 09:00 to 2024-05-01 10:00\n");
+  EXPECT_EQ(tables(), before);
+  result = tool({"import", "-", "--allow-overlaps"}, overlapping);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_THAT(result.out, testing::HasSubstr("Overlaps (imported anyway, so that time counts twice):"));
+}
+
+// Given a host in Berlin and a tool in New York, expect local times read in the host's zone.
+TEST_F(ImportProcessTest, LocalTimesAreTheHostsZone) {
+  ASSERT_EQ(tool({"import", "-"}, "Project,Start,End\nX,2024-05-01 09:00:00,2024-05-01 10:00:00\n", {{"TZ", "America/New_York"}}).status, 0);
+  Database db((data() / "lumetra.sqlite").string());
+  EXPECT_EQ(db.query("SELECT start_at FROM sessions").front().optionalDouble("start_at"), 1714546800.0);  // 07:00 UTC
+}
+
+TEST_F(ImportProcessTest, ExportImportsBackIntoAnEmptyStore) {
+  ASSERT_EQ(tool({"import", "-"}, kRows).status, 0);
+  ASSERT_EQ(app({"session", "add", "Writing", "2024-05-03 09:00", "2024-05-03 09:20", "-d", "=by hand"}).status, 1);
+  ASSERT_EQ(app({"session", "add", "Writing", "2024-05-03 09:00", "2024-05-03 09:20", "-d", "By hand"}).status, 0);
+  const auto exported = app({"export", "-o", (folder / "out.csv").string()});
+  ASSERT_EQ(exported.status, 0) << exported.err;
+  const auto text = app({"export"}).out;
+  stopHost();
+
+  dataName = "other";
+  startHost();
+  auto result = tool({"import", (folder / "out.csv").string()});
+  EXPECT_EQ(result.status, 0) << result.out;
+  EXPECT_TRUE(result.out.starts_with("Imported 4 sessions (3h 35m).")) << result.out;
+  // The same projects, times, descriptions and kinds of times: the export reads back alike,
+  // but for the entry of the rows that were imported now.
+  std::string again = app({"export"}).out;
+  std::string original = text;
+  for (auto* t : {&again, &original}) {
+    for (const std::string entry : {",manual,", ",tracked,"}) {
+      for (auto at = t->find(entry); at != std::string::npos; at = t->find(entry)) t->replace(at, entry.size(), ",imported,");
+    }
+  }
+  EXPECT_EQ(again, original);
+  result = tool({"import", (folder / "out.csv").string()});
+  EXPECT_THAT(result.out, testing::HasSubstr("Skipped 2 rows with source IDs imported before."));
+}
+
+TEST_F(ImportProcessTest, BadInputNeverCrashesOrStores) {
+  const std::string before = tables();
+  std::mt19937 random(7);
+  std::string noise;
+  for (int i = 0; i < 4096; ++i) noise += static_cast<char>(random() % 128);  // ASCII, so it reaches the host
+  const std::vector<std::string> inputs{
+      noise,
+      "Project,Start,End\n\"never closed,2024-05-01 09:00,2024-05-01 10:00\n",
+      "Project,Start,End\nx,2024-05-01 09:00,2024-05-01 10:00," + std::string(7 * 1024 * 1024, 'x') + "\n",
+      std::string(100000, '"'),
+      std::string(100000, ','),
+  };
+  for (const auto& input : inputs) {
+    const auto result = tool({"import", "-"}, input);
+    EXPECT_EQ(result.status, 1) << result.out.substr(0, 200) << result.err.substr(0, 200);
+    EXPECT_TRUE(tables() == before) << "the store changed";
+  }
+  EXPECT_EQ(tool({"status"}).status, 0);  // still serving
+}
+
+}  // namespace
+}  // namespace lumetra
