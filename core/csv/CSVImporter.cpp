@@ -46,10 +46,15 @@ std::vector<Record> records(std::string_view text, std::vector<ImportProblem>& p
         field += "\r\n";
         i += 2;
         ++line;
-      } else {
+      } else if (c == '\n' || c == '\r') {
         field += c;
         ++i;
-        if (c == '\n' || c == '\r') ++line;
+        ++line;
+      } else {
+        // Plain text up to the next character that means something inside quotes, at once.
+        const auto next = std::min(text.find_first_of("\"\r\n", i), n);
+        field.append(text.substr(i, next - i));
+        i = next;
       }
       continue;
     }
@@ -69,6 +74,11 @@ std::vector<Record> records(std::string_view text, std::vector<ImportProblem>& p
     } else if (c == '"' && field.empty() && !quoted) {
       inQuotes = quoted = true;
       ++i;
+    } else if (!closed && c != '"') {
+      // Plain text up to the next character that means something outside quotes, at once.
+      const auto next = std::min(text.find_first_of(",\"\r\n", i), n);
+      field.append(text.substr(i, next - i));
+      i = next;
     } else {
       if (closed && !reported) {
         problems.push_back({line,

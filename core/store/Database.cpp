@@ -7,6 +7,9 @@
 namespace lumetra {
 
 Database::Database(const std::string& path) {
+  // SQLite's memory statistics take a global lock on every allocation; nothing here reads them.
+  static const bool configured = [] { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }();
+  (void)configured;
   sqlite3* handle = nullptr;
   const int result =
       sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
@@ -70,6 +73,9 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
 
   std::vector<Row> rows;
   const int columns = sqlite3_column_count(raw);
+  auto names = std::make_shared<std::vector<std::string>>();
+  for (int c = 0; c < columns; ++c) names->emplace_back(sqlite3_column_name(raw, c));
+  const Row::Names shared = std::move(names);
   for (;;) {
     const int result = sqlite3_step(raw);
     if (result == SQLITE_DONE) return rows;
@@ -78,26 +84,26 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
       if ((result & 0xFF) == SQLITE_CONSTRAINT) throw DatabaseError::constraint(message);
       throw DatabaseError::step(message);
     }
-    Row row;
+    std::vector<SQLValue> values;
+    values.reserve(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-      const char* name = sqlite3_column_name(raw, c);
       switch (sqlite3_column_type(raw, c)) {
         case SQLITE_INTEGER:
-          row.set(name, SQLValue(static_cast<std::int64_t>(sqlite3_column_int64(raw, c))));
+          values.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(raw, c)));
           break;
         case SQLITE_FLOAT:
-          row.set(name, SQLValue(sqlite3_column_double(raw, c)));
+          values.emplace_back(sqlite3_column_double(raw, c));
           break;
         case SQLITE_TEXT:
-          row.set(name, SQLValue(std::string(reinterpret_cast<const char*>(sqlite3_column_text(raw, c)),
-                                             static_cast<std::size_t>(sqlite3_column_bytes(raw, c)))));
+          values.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(raw, c)),
+                                          static_cast<std::size_t>(sqlite3_column_bytes(raw, c))));
           break;
         default:
-          row.set(name, SQLValue());
+          values.emplace_back();
           break;
       }
     }
-    rows.push_back(std::move(row));
+    rows.emplace_back(shared, std::move(values));
   }
 }
 

@@ -6,19 +6,11 @@
 
 namespace lumetra {
 
-void Row::set(std::string name, SQLValue value) {
-  for (auto& [existing, stored] : values_) {
-    if (existing == name) {
-      stored = std::move(value);
-      return;
-    }
-  }
-  values_.emplace_back(std::move(name), std::move(value));
-}
-
 const SQLValue* Row::find(std::string_view name) const {
-  for (const auto& [existing, stored] : values_) {
-    if (existing == name) return &stored;
+  // From the right: of two columns with one name, the later one counts.
+  const auto& names = *names_;
+  for (std::size_t i = names.size(); i-- > 0;) {
+    if (names[i] == name) return &values_[i];
   }
   return nullptr;
 }

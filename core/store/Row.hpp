@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +16,11 @@ namespace lumetra {
 // The accessors never fail; what doesn't convert reads as 0 or nothing.
 class Row {
  public:
-  void set(std::string name, SQLValue value);
+  using Names = std::shared_ptr<const std::vector<std::string>>;
+
+  Row() : names_(std::make_shared<const std::vector<std::string>>()) {}
+  // A row of a result whose column names are shared by all its rows; `values` in column order.
+  Row(Names names, std::vector<SQLValue> values) : names_(std::move(names)), values_(std::move(values)) {}
 
   // INTEGER as is; REAL truncated toward zero; TEXT when it is exactly a base-10 integer with
   // an optional sign; anything else (and a missing column) 0.
@@ -26,10 +31,12 @@ class Row {
   [[nodiscard]] std::optional<std::string> optionalText(std::string_view name) const;
 
   [[nodiscard]] const SQLValue* find(std::string_view name) const;
-  [[nodiscard]] const std::vector<std::pair<std::string, SQLValue>>& values() const { return values_; }
+  [[nodiscard]] const std::vector<std::string>& names() const { return *names_; }
+  [[nodiscard]] const std::vector<SQLValue>& values() const { return values_; }
 
  private:
-  std::vector<std::pair<std::string, SQLValue>> values_;  // a handful of columns: a list beats a map
+  Names names_;  // shared: a result's rows don't each copy its column names
+  std::vector<SQLValue> values_;
 };
 
 // The whole text as a number in the C locale's form; no leading white space.

@@ -189,8 +189,9 @@ std::string dumpTables(Database& db) {
     const std::string name = *table.optionalText("name");
     out += "[" + name + "]\n";
     for (const auto& row : db.query("SELECT * FROM " + name + " ORDER BY rowid")) {
-      for (const auto& [column, value] : row.values()) {
-        out += column + "=" + (value.isNull() ? "NULL" : *row.optionalText(column)) + " ";
+      for (std::size_t c = 0; c < row.names().size(); ++c) {
+        const auto& column = row.names()[c];
+        out += column + "=" + (row.values()[c].isNull() ? "NULL" : *row.optionalText(column)) + " ";
       }
       out += "\n";
     }
