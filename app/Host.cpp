@@ -14,6 +14,8 @@
 #include "OwnerQueue.hpp"
 #include "cli/Formatter.hpp"
 #include "control/ControlServer.hpp"
+#include "install/LegacyData.hpp"
+#include "install/RunMode.hpp"
 #include "platform/IdleTime.hpp"
 #include "store/Store.hpp"
 #include "tracking/ControlHandler.hpp"
@@ -68,6 +70,31 @@ int run(const std::filesystem::path& dataDirectory) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
+  const RunMode mode = RunMode::current();
+  const Environment environment = UserFolders::currentEnvironment();
+  if (const auto note = mode.menuNote(UserFolders::home(environment))) say(*note);
+  // A normal run takes over the earlier application's data before opening the store; a
+  // scratch run never touches it.
+  if (!mode.isScratch()) {
+    const auto earlier = LegacyData::defaultDirectory(environment);
+    try {
+      switch (LegacyData::migrate(earlier, dataDirectory)) {
+        case LegacyData::Outcome::moved:
+          say("Moved your Hourbook data from " + earlier.string() + " to " + dataDirectory.string() + ".");
+          break;
+        case LegacyData::Outcome::bothExist:
+          say("Hourbook's data is still in " + earlier.string() + "; Lumetra keeps using " + dataDirectory.string() +
+              ". Move or delete one of them.");
+          break;
+        case LegacyData::Outcome::nothingToMove:
+          break;
+      }
+    } catch (const std::filesystem::filesystem_error& error) {
+      complain("Couldn't take over the Hourbook data in " + earlier.string() + ": " + error.code().message() +
+               ". Nothing else was changed; fix that and start Lumetra again.");
+      return 1;
+    }
+  }
   if (!prepareDirectory(dataDirectory)) return 1;
   std::unique_ptr<Store> store;
   try {

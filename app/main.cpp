@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "Host.hpp"
+#include "InstallCommands.hpp"
 #include "MenuCommandLine.hpp"
 #include "control/ControlClient.hpp"
+#include "platform/ProcessInfo.hpp"
 #include "store/Store.hpp"
 
 namespace {
@@ -30,6 +32,12 @@ int main(int argc, char** argv) {
   if (!MenuCommandLine::isMenuAction(arguments)) return Host::run(dataDirectory);
 
   std::signal(SIGPIPE, SIG_IGN);
+  const auto bundle = InstallCommands::bundleOf(ProcessInfo::executable(argv[0]));
+  if (auto installed = InstallCommands::run(arguments, bundle, UserFolders::currentEnvironment())) {
+    writeAll(STDOUT_FILENO, installed->out);
+    writeAll(STDERR_FILENO, installed->err);
+    return installed->status;
+  }
   const auto socket = dataDirectory / std::string(MenuCommandLine::socketName);
   const Transport transport = [&socket](const std::string& request) {
     return ControlClient::exchange(request, socket, ControlClient::timeout);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "cli/CommandLineTool.hpp"
+#include "platform/UserFolders.hpp"
+
+namespace lumetra::InstallCommands {
+
+// `lumetra-app install-tool` and `lumetra-app install-claude`, which need no running host:
+// link the bundle's tool onto the PATH, or register it with the Claude desktop app. Nothing
+// for any other words.
+[[nodiscard]] std::optional<CommandLineTool::Output> run(std::span<const std::string> arguments,
+                                                         const std::filesystem::path& bundle,
+                                                         const Environment& environment);
+
+// The app bundle that holds the running lumetra-app (Contents/MacOS/lumetra-app).
+[[nodiscard]] std::filesystem::path bundleOf(const std::filesystem::path& executable);
+
+}  // namespace lumetra::InstallCommands

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "control/WireCoding.hpp"
+#include "platform/Error.hpp"
+
+namespace lumetra::ClaudeDesktopConfig {
+
+// The key of Lumetra's entry under "mcpServers".
+inline constexpr std::string_view serverName = "lumetra";
+// The Claude desktop app's bundle identifier.
+inline constexpr std::string_view bundleId = "com.anthropic.claudefordesktop";
+
+enum class Outcome { added, updated, unchanged };
+
+// Why the configuration was left alone.
+class InstallError final : public Error {
+ public:
+  enum class Case { claudeNotFound, unreadable, brokenLink, toolMissing };
+  InstallError(Case c, std::filesystem::path location) : case_(c), location_(std::move(location)) {}
+  [[nodiscard]] Case kind() const noexcept { return case_; }
+  [[nodiscard]] std::string description() const override;
+  bool operator==(const InstallError& other) const { return case_ == other.case_ && location_ == other.location_; }
+
+ private:
+  Case case_;
+  std::filesystem::path location_;
+};
+
+// The Claude desktop app's configuration file in a home folder: Library/Application Support/
+// Claude on macOS, .config/Claude on Linux; the file is claude_desktop_config.json.
+[[nodiscard]] std::filesystem::path configURL(const std::filesystem::path& home);
+
+// The existing entry with "command" set to the tool and "args" to ["mcp"]; other members stay.
+[[nodiscard]] JSON entry(const std::filesystem::path& tool, JSON existing);
+
+struct Merged {
+  std::string bytes;
+  Outcome outcome;
+};
+// The file's new bytes with Lumetra's entry, every other setting kept (keys sorted).
+// Throws InstallError unreadable when the file isn't a JSON object with an mcpServers object.
+[[nodiscard]] Merged merged(const std::optional<std::string>& current, const std::filesystem::path& tool,
+                            const std::filesystem::path& file);
+
+// Adds or updates Lumetra's entry in place: follows a link to the real file, writes atomically,
+// keeps the permission bits, and doesn't write when nothing changes. Throws InstallError, or
+// std::filesystem::filesystem_error for the file system's failures.
+Outcome install(const std::filesystem::path& tool, const std::filesystem::path& file);
+
+}  // namespace lumetra::ClaudeDesktopConfig

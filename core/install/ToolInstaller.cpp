@@ -1,0 +1,61 @@
+#include "install/ToolInstaller.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/FileSystem.hpp"
+
+namespace lumetra::ToolInstaller {
+
+namespace fs = std::filesystem;
+
+std::string InstallError::description() const {
+  switch (case_) {
+    case Case::toolMissing:
+      return "The command-line tool isn't in this copy of Lumetra (" + location_.string() + ").";
+    case Case::occupied:
+      return location_.string() + " already exists and isn't a link to Lumetra's tool. Remove it and try again.";
+  }
+  return {};
+}
+
+fs::path toolURL(const fs::path& bundle) { return bundle / "Contents" / "Helpers" / "lumetra"; }
+
+fs::path userFolder(const fs::path& home) { return home / ".local" / "bin"; }
+
+fs::path destinationFolder(const fs::path& home, const fs::path& system) {
+  std::error_code error;
+  if (fs::is_directory(system, error) && ::access(system.c_str(), W_OK) == 0) return system;
+  return userFolder(home);
+}
+
+fs::path install(const fs::path& tool, const fs::path& folder) {
+  if (!FileSystem::isExecutableFile(tool)) throw InstallError(InstallError::Case::toolMissing, tool);
+  const fs::path link = folder / "lumetra";
+
+  std::error_code error;
+  const auto status = fs::symlink_status(link, error);
+  if (fs::is_symlink(status)) {
+    const fs::path target = fs::read_symlink(link, error);
+    if (!error && target == tool) return link;  // installed already
+    const fs::path resolved = (folder / target).lexically_normal();
+    const bool anotherCopy = resolved.string().ends_with(".app/Contents/Helpers/lumetra");
+    if (!anotherCopy && fs::exists(resolved, error)) throw InstallError(InstallError::Case::occupied, link);
+  } else if (fs::exists(status)) {
+    throw InstallError(InstallError::Case::occupied, link);
+  }
+
+  fs::create_directories(folder);
+  // The new link is made beside the old one and renamed over it, so a usable link always exists.
+  const fs::path temporary = folder / (".lumetra." + FileSystem::uuid());
+  fs::create_symlink(tool, temporary);
+  if (::rename(temporary.c_str(), link.c_str()) != 0) {
+    const int cause = errno;
+    fs::remove(temporary, error);
+    throw fs::filesystem_error("Couldn't write", link, std::error_code(cause, std::generic_category()));
+  }
+  return link;
+}
+
+}  // namespace lumetra::ToolInstaller

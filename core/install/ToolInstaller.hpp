@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/Error.hpp"
+
+namespace lumetra::ToolInstaller {
+
+// Where the tool's link goes when the current user may write there.
+inline const std::filesystem::path systemFolder = "/usr/local/bin";
+
+// Why the tool couldn't be linked. Nothing was changed.
+class InstallError final : public Error {
+ public:
+  enum class Case { toolMissing, occupied };
+  InstallError(Case c, std::filesystem::path location) : case_(c), location_(std::move(location)) {}
+  [[nodiscard]] Case kind() const noexcept { return case_; }
+  [[nodiscard]] std::string description() const override;
+  bool operator==(const InstallError& other) const { return case_ == other.case_ && location_ == other.location_; }
+
+ private:
+  Case case_;
+  std::filesystem::path location_;  // the expected tool, or the link
+};
+
+// The tool inside an app bundle: Contents/Helpers/lumetra.
+[[nodiscard]] std::filesystem::path toolURL(const std::filesystem::path& bundle);
+// The home folder's .local/bin.
+[[nodiscard]] std::filesystem::path userFolder(const std::filesystem::path& home);
+// The system folder when it is a directory the user may write to, else the user folder.
+[[nodiscard]] std::filesystem::path destinationFolder(const std::filesystem::path& home,
+                                                      const std::filesystem::path& system = systemFolder);
+// Links "lumetra" in the folder to the tool, atomically. Replaces a link to another copy of
+// the app or a dangling link; refuses anything else (occupied). Returns the link.
+// Throws InstallError, or std::filesystem::filesystem_error for the file system's failures.
+std::filesystem::path install(const std::filesystem::path& tool, const std::filesystem::path& folder);
+
+}  // namespace lumetra::ToolInstaller

@@ -1,0 +1,70 @@
+#include "platform/FileSystem.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <system_error>
+
+#include "platform/FileDescriptor.hpp"
+
+namespace lumetra::FileSystem {
+
+namespace {
+[[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error) {
+  throw std::filesystem::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+}
+}  // namespace
+
+std::string uuid() {
+  std::random_device device;
+  unsigned char bytes[16];
+  for (auto& byte : bytes) byte = static_cast<unsigned char>(device());
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  char text[37];
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
+                bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9], bytes[10],
+                bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  return text;
+}
+
+void writeAtomically(const std::filesystem::path& file, std::string_view bytes) {
+  const auto temporary = file.parent_path() / ("." + file.filename().string() + "." + uuid());
+  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!fd.valid()) fail("Couldn't write", file, errno);
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      const int error = count < 0 ? errno : EIO;
+      fd.reset();
+      ::unlink(temporary.c_str());
+      fail("Couldn't write", file, error);
+    }
+    written += static_cast<std::size_t>(count);
+  }
+  if (::fsync(fd.get()) != 0) {
+    const int error = errno;
+    fd.reset();
+    ::unlink(temporary.c_str());
+    fail("Couldn't write", file, error);
+  }
+  fd.reset();
+  if (::rename(temporary.c_str(), file.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    fail("Couldn't write", file, error);
+  }
+}
+
+bool isExecutableFile(const std::filesystem::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace lumetra::FileSystem
