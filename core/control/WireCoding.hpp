@@ -24,13 +24,9 @@ namespace lumetra {
 using JSON = nlohmann::json;
 
 // A message that doesn't decode into the expected record. The description says where.
-class WireError final : public Error {
+class WireError final : public MessageError {
  public:
-  explicit WireError(std::string message) : message_(std::move(message)) {}
-  [[nodiscard]] std::string description() const override { return message_; }
-
- private:
-  std::string message_;
+  using MessageError::MessageError;
 };
 
 // The JSON conventions of the control protocol: snake_case keys in ascending order, compact,

@@ -24,13 +24,9 @@ class JSONValue {
   enum class Kind { boolean, integer, real, string, array, object, null };
 
   // Text that isn't JSON, or is nested deeper than maxDepth.
-  class DecodingError final : public Error {
+  class DecodingError final : public MessageError {
    public:
-    explicit DecodingError(std::string message) : message_(std::move(message)) {}
-    [[nodiscard]] std::string description() const override { return message_; }
-
-   private:
-    std::string message_;
+    using MessageError::MessageError;
   };
 
   // Arrays and objects nested deeper than this don't decode: no client needs it, and a bound

@@ -28,6 +28,13 @@ std::unique_ptr<icu::Calendar> makeCalendar(const std::string& zoneId, bool defa
   return calendar;
 }
 
+void toMidnight(icu::Calendar& c) {
+  c.set(UCAL_HOUR_OF_DAY, 0);
+  c.set(UCAL_MINUTE, 0);
+  c.set(UCAL_SECOND, 0);
+  c.set(UCAL_MILLISECOND, 0);
+}
+
 }  // namespace
 
 struct Calendar::Impl {
@@ -98,11 +105,7 @@ Calendar::DateParts Calendar::parts(Instant instant) const {
 
 Instant Calendar::startOfDay(Instant instant) const {
   auto& i = impl();
-  auto& c = i.at(instant);
-  c.set(UCAL_HOUR_OF_DAY, 0);
-  c.set(UCAL_MINUTE, 0);
-  c.set(UCAL_SECOND, 0);
-  c.set(UCAL_MILLISECOND, 0);
+  toMidnight(i.at(instant));
   return i.time();
 }
 
@@ -188,10 +191,7 @@ Instant Calendar::startOfMonth(Instant instant) const {
   auto& i = impl();
   auto& c = i.at(instant);
   c.set(UCAL_DATE, 1);
-  c.set(UCAL_HOUR_OF_DAY, 0);
-  c.set(UCAL_MINUTE, 0);
-  c.set(UCAL_SECOND, 0);
-  c.set(UCAL_MILLISECOND, 0);
+  toMidnight(c);
   return i.time();
 }
 

@@ -16,6 +16,16 @@ class Error : public std::exception {
   mutable std::string what_;
 };
 
+// An error that is just its sentence.
+class MessageError : public Error {
+ public:
+  explicit MessageError(std::string message) : message_(std::move(message)) {}
+  [[nodiscard]] std::string description() const override { return message_; }
+
+ private:
+  std::string message_;
+};
+
 // The sentence for any caught exception: an Error's description, else what() says.
 [[nodiscard]] std::string describe(const std::exception& error);
 

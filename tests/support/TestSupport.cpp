@@ -47,6 +47,21 @@ std::vector<std::string> environmentTexts(const std::map<std::string, std::strin
 }
 }  // namespace
 
+// The argument and environment arrays of a program to start; they point into the texts.
+struct CommandLine {
+  CommandLine(const std::string& program, const std::vector<std::string>& arguments,
+              const std::map<std::string, std::string>& environment)
+      : argTexts{program}, envTexts(environmentTexts(environment)) {
+    argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
+    for (auto& text : argTexts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    for (auto& text : envTexts) envp.push_back(text.data());
+    envp.push_back(nullptr);
+  }
+  std::vector<std::string> argTexts, envTexts;
+  std::vector<char*> argv, envp;
+};
+
 TemporaryDirectory::TemporaryDirectory() {
   std::string pattern = "/tmp/lumetra-test-XXXXXX";
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
@@ -60,15 +75,7 @@ TemporaryDirectory::~TemporaryDirectory() {
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment, const std::string& input) {
-  auto envTexts = environmentTexts(environment);
-  std::vector<char*> envp;
-  for (auto& text : envTexts) envp.push_back(text.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argTexts{program};
-  argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& text : argTexts) argv.push_back(text.data());
-  argv.push_back(nullptr);
+  CommandLine line(program, arguments, environment);
 
   int in[2], out[2], err[2];
   if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe");
@@ -78,7 +85,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, line.argv.data(), line.envp.data());
   posix_spawn_file_actions_destroy(&actions);
   ::close(in[0]);
   ::close(out[1]);
@@ -132,22 +139,14 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 BackgroundProcess::BackgroundProcess(const std::string& program, const std::vector<std::string>& arguments,
                                      const std::map<std::string, std::string>& environment,
                                      const std::filesystem::path& logFile) {
-  auto envTexts = environmentTexts(environment);
-  std::vector<char*> envp;
-  for (auto& text : envTexts) envp.push_back(text.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argTexts{program};
-  argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& text : argTexts) argv.push_back(text.data());
-  argv.push_back(nullptr);
+  CommandLine line(program, arguments, environment);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, line.argv.data(), line.envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) throw std::runtime_error("posix_spawn failed for " + program);
   pid_ = pid;
