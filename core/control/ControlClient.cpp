@@ -28,8 +28,6 @@ ControlError failed(std::string message) { return ControlError(ControlError::Cod
 }  // namespace
 
 std::string exchange(const std::string& request, const std::filesystem::path& socketPath, double timeoutSeconds) {
-  const std::string framed = request + "\n";
-
   FileDescriptor fd(UnixSocket::openStream());
   if (!fd.valid()) throw failed("Couldn't create a socket (" + SystemError::text(errno) + ").");
 
@@ -57,7 +55,9 @@ std::string exchange(const std::string& request, const std::filesystem::path& so
     throw failed("Couldn't connect to Lumetra (" + SystemError::text(error) + ").");
   }
 
-  if (!Socket::writeAll(fd.get(), framed)) {
+  // The newline goes in a write of its own: copying a request of several megabytes just to
+  // append one byte would double the tool's memory.
+  if (!Socket::writeAll(fd.get(), request) || !Socket::writeAll(fd.get(), "\n")) {
     throw failed("Couldn't send the request (" + SystemError::text(errno) + ").");
   }
 
