@@ -1,8 +1,5 @@
 #include "MenuCommandLine.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -17,6 +14,7 @@
 #include "control/SessionInfo.hpp"
 #include "control/WireCoding.hpp"
 #include "platform/DateFormat.hpp"
+#include "platform/FileSystem.hpp"
 #include "platform/SystemError.hpp"
 
 namespace lumetra::MenuCommandLine {
@@ -25,8 +23,6 @@ namespace {
 
 using CommandLineTool::Output;
 using CommandLineTool::UsageError;
-
-std::string curlyQuoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
 const std::map<std::string, std::string, std::less<>> kValueOptions{
     {"-d", "--description"}, {"--description", "--description"}, {"-p", "--project"}, {"--project", "--project"},
@@ -162,31 +158,6 @@ JSON request(const Action& action, const Words& words, std::span<const std::stri
     }
   }
   return r;
-}
-
-// Writes the file beside its final name, then renames it into place, so that a failed export
-// never leaves half a file. Returns what went wrong, or nothing.
-std::string writeAtomically(const std::string& path, const std::string& text) {
-  const std::filesystem::path target(path);
-  const auto temporary = target.parent_path() / ("." + target.filename().string() + ".lumetra-export");
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return "Couldn't write " + path + ": " + SystemError::text(errno) + ".";
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) break;
-    written += static_cast<std::size_t>(count);
-  }
-  const int error = errno;
-  const bool complete = written == text.size() && ::fsync(fd) == 0;
-  ::close(fd);
-  if (!complete || ::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int cause = complete ? errno : error;
-    ::unlink(temporary.c_str());
-    return "Couldn't write " + path + ": " + SystemError::text(cause) + ".";
-  }
-  return {};
 }
 
 std::string minutesText(double seconds) {
@@ -360,8 +331,12 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     if (verb == "export" && !json) {
       const std::string text = result.at("csv").get<std::string>();
       if (!outputPath) return Output{0, text, ""};
-      const std::string problem = writeAtomically(*outputPath, text);
-      if (!problem.empty()) return failure(1, ControlError(ControlError::Code::failed, problem));
+      try {
+        FileSystem::writeAtomically(*outputPath, text);
+      } catch (const std::filesystem::filesystem_error& error) {
+        return failure(1, ControlError(ControlError::Code::failed, "Couldn't write " + *outputPath + ": " +
+                                                                       SystemError::text(error.code().value()) + "."));
+      }
       return Output{0, "Exported to " + *outputPath + ".\n", ""};
     }
     const CommandLineTool::Formatter formatter(now, calendar);

@@ -9,21 +9,9 @@
 #include "InstallCommands.hpp"
 #include "MenuCommandLine.hpp"
 #include "control/ControlClient.hpp"
+#include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "store/Store.hpp"
-
-namespace {
-
-void writeAll(int fd, const std::string& text) {
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-    if (count <= 0) return;
-    written += static_cast<std::size_t>(count);
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace lumetra;
@@ -34,8 +22,8 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   const auto bundle = InstallCommands::bundleOf(ProcessInfo::executable(argv[0]));
   if (auto installed = InstallCommands::run(arguments, bundle, UserFolders::currentEnvironment())) {
-    writeAll(STDOUT_FILENO, installed->out);
-    writeAll(STDERR_FILENO, installed->err);
+    (void)FileSystem::writeAll(STDOUT_FILENO, installed->out);
+    (void)FileSystem::writeAll(STDERR_FILENO, installed->err);
     return installed->status;
   }
   const auto socket = dataDirectory / std::string(MenuCommandLine::socketName);
@@ -43,7 +31,7 @@ int main(int argc, char** argv) {
     return ControlClient::exchange(request, socket, ControlClient::timeout);
   };
   const auto output = MenuCommandLine::run(arguments, transport, Instant::now(), Calendar::current());
-  writeAll(STDOUT_FILENO, output.out);
-  writeAll(STDERR_FILENO, output.err);
+  (void)FileSystem::writeAll(STDOUT_FILENO, output.out);
+  (void)FileSystem::writeAll(STDERR_FILENO, output.err);
   return output.status;
 }

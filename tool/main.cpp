@@ -12,22 +12,11 @@
 #include "control/ControlClient.hpp"
 #include "control/ControlProtocol.hpp"
 #include "mcp/MCPServer.hpp"
+#include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "store/Store.hpp"
 
 namespace {
-
-// False when a write fails, for example when the reader has gone (SIGPIPE is ignored).
-bool writeAll(int fd, const std::string& text) {
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
-    written += static_cast<std::size_t>(count);
-  }
-  return true;
-}
 
 // One line of standard input without its line feed; nothing at the end of input. A last line
 // without a line feed still counts.
@@ -74,12 +63,12 @@ int main(int argc, char** argv) {
   if (arguments.size() == 1 && arguments[0] == MCPServer::command) {
     MCPServer server(MCPServer::bundleVersion(ProcessInfo::executable(argv[0])), Calendar::current(), Instant::now,
                      transport);
-    server.serve(readLine, [](const std::string& bytes) { return writeAll(STDOUT_FILENO, bytes); });
+    server.serve(readLine, [](const std::string& bytes) { return FileSystem::writeAll(STDOUT_FILENO, bytes); });
     return CommandLineTool::success;
   }
 
   const auto output = CommandLineTool::run(arguments, transport, Instant::now(), Calendar::current());
-  writeAll(STDOUT_FILENO, output.out);
-  writeAll(STDERR_FILENO, output.err);
+  (void)FileSystem::writeAll(STDOUT_FILENO, output.out);
+  (void)FileSystem::writeAll(STDERR_FILENO, output.err);
   return output.status;
 }

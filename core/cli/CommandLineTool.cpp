@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <map>
 #include <optional>
 #include <set>
@@ -16,6 +15,7 @@
 #include "control/StatusResult.hpp"
 #include "control/StopResult.hpp"
 #include "csv/ImportReport.hpp"
+#include "platform/Numbers.hpp"
 #include "platform/UnicodeText.hpp"
 #include "tracking/Tracker.hpp"
 
@@ -68,20 +68,7 @@ std::optional<std::string_view> canonicalValueOption(std::string_view spelling) 
 
 bool isFlag(std::string_view word) { return std::find(kFlags.begin(), kFlags.end(), word) != kFlags.end(); }
 
-// An optional sign, then ASCII digits, within the signed 64-bit range.
-std::optional<std::int64_t> wholeNumber(std::string_view text) {
-  if (!text.empty() && text.front() == '+') {
-    text.remove_prefix(1);
-    if (!text.empty() && text.front() == '-') return std::nullopt;
-  }
-  if (text.empty()) return std::nullopt;
-  std::int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::string curlyQuoted(std::string_view text) { return "“" + std::string(text) + "”"; }
+using Numbers::wholeNumber;
 
 // The words after scanning: positional words, option values under canonical names, flags.
 struct Scanned {
@@ -291,9 +278,7 @@ void expect(std::span<const std::string> positionals, std::pair<std::size_t, std
 }
 
 Instant parseDate(std::string_view text, Instant now, const Calendar& calendar, bool endOfDay) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  const std::string lower = UnicodeText::asciiLowercased(text);
 
   std::optional<Instant> day;
   if (lower == "today") {

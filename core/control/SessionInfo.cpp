@@ -6,17 +6,6 @@
 
 namespace lumetra {
 
-namespace {
-
-// Where a session's times come from, as reports show it.
-std::string entryOf(const WorkSession& session) {
-  if (session.endReason == EndReason::added) return "manual";
-  if (session.endReason == EndReason::imported) return "imported";
-  return session.edited ? "edited" : "tracked";
-}
-
-}  // namespace
-
 SessionInfo SessionInfo::from(const WorkSession& session, std::string projectName, Instant now) {
   return SessionInfo{session.id,
                      session.projectId,
@@ -25,7 +14,7 @@ SessionInfo SessionInfo::from(const WorkSession& session, std::string projectNam
                      session.end,
                      !session.end.has_value(),
                      static_cast<std::int64_t>(std::trunc(session.duration(now))),
-                     entryOf(session),
+                     std::string(session.entry()),
                      session.description,
                      std::string(rawValue(session.times))};
 }

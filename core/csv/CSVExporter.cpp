@@ -24,11 +24,7 @@ std::string formatDuration(double seconds) {
   return printed("%lld:%02lld:%02lld", total / 3600, (total % 3600) / 60, total % 60);
 }
 
-std::string entry(const WorkSession& session) {
-  if (session.endReason == EndReason::added) return "manual";
-  if (session.endReason == EndReason::imported) return "imported";
-  return session.edited ? "edited" : "tracked";
-}
+std::string entry(const WorkSession& session) { return std::string(session.entry()); }
 
 std::string timestamp(Instant instant, const Calendar& timeZone) {
   const Instant whole(std::floor(instant.seconds));

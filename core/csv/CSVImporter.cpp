@@ -104,14 +104,6 @@ std::string_view trimmedSpacesAndTabs(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::string asciiLower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // Reads Start and End cells: "yyyy-MM-dd HH:mm:ss" or "yyyy-MM-dd HH:mm" local time, accepted
 // only when it formats back to the same text (so every number is padded and in range, and the
 // time exists in the zone), else ISO 8601 with a zone designator.
@@ -247,7 +239,7 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
     }
     const auto startAt = reader.time(value(start), "Start", messages);
     std::optional<Instant> endAt;
-    if (asciiLower(trimmedSpacesAndTabs(value(end))) == "in progress") {
+    if (UnicodeText::asciiLowercased(trimmedSpacesAndTabs(value(end))) == "in progress") {
       messages.emplace_back(
           "The session was still running when it was exported. Give it an End time, or stop it and export again.");
     } else {
@@ -264,7 +256,7 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
     }
     SessionTimes kind = SessionTimes::real;
     if (const std::string_view written = trimmedSpacesAndTabs(value(times)); !written.empty()) {
-      if (auto named = fromRawValue<SessionTimes>(asciiLower(written))) {
+      if (auto named = fromRawValue<SessionTimes>(UnicodeText::asciiLowercased(written))) {
         kind = *named;
       } else {
         messages.push_back("Times is “" + std::string(written) + "”. Use real, approximate, placeholder or nothing (real).");

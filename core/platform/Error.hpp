@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace lumetra {
 
@@ -25,6 +26,9 @@ class MessageError : public Error {
  private:
   std::string message_;
 };
+
+// A person's words as messages quote them: in “ and ”.
+[[nodiscard]] inline std::string curlyQuoted(std::string_view text) { return "“" + std::string(text) + "”"; }
 
 // The sentence for any caught exception: an Error's description, else what() says.
 [[nodiscard]] std::string describe(const std::exception& error);

@@ -19,6 +19,17 @@ namespace {
 }
 }  // namespace
 
+bool writeAll(int fd, std::string_view bytes) {
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    written += static_cast<std::size_t>(count);
+  }
+  return true;
+}
+
 std::string uuid() {
   std::random_device device;
   unsigned char bytes[16];
@@ -36,20 +47,8 @@ void writeAtomically(const std::filesystem::path& file, std::string_view bytes) 
   const auto temporary = file.parent_path() / ("." + file.filename().string() + "." + uuid());
   FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (!fd.valid()) fail("Couldn't write", file, errno);
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count = ::write(fd.get(), bytes.data() + written, bytes.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      const int error = count < 0 ? errno : EIO;
-      fd.reset();
-      ::unlink(temporary.c_str());
-      fail("Couldn't write", file, error);
-    }
-    written += static_cast<std::size_t>(count);
-  }
-  if (::fsync(fd.get()) != 0) {
-    const int error = errno;
+  if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+    const int error = errno != 0 ? errno : EIO;
     fd.reset();
     ::unlink(temporary.c_str());
     fail("Couldn't write", file, error);

@@ -11,6 +11,10 @@ namespace lumetra::FileSystem {
 // Throws std::filesystem::filesystem_error.
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// Writes every byte, repeating after interruptions. False when a write fails (for example a
+// reader that has gone, with SIGPIPE ignored).
+bool writeAll(int fd, std::string_view bytes);
+
 // A fresh random UUID in its canonical text form, for temporary names that can't clash.
 [[nodiscard]] std::string uuid();
 

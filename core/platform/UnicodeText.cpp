@@ -60,6 +60,14 @@ bool isLetterOrNumber(char32_t scalar) {
   return (U_GET_GC_MASK(static_cast<UChar32>(scalar)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
 }
 
+std::string asciiLowercased(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 bool isWhiteSpace(char32_t scalar) { return u_hasBinaryProperty(static_cast<UChar32>(scalar), UCHAR_WHITE_SPACE); }
 
 bool isFormat(char32_t scalar) { return u_charType(static_cast<UChar32>(scalar)) == U_FORMAT_CHAR; }

@@ -29,6 +29,9 @@ void append(std::string& out, char32_t scalar);
 // The text without White_Space scalars at either end.
 [[nodiscard]] std::string trimmingWhiteSpace(std::string_view utf8);
 
+// The text with only the ASCII letters A to Z lowered; every other byte as it is.
+[[nodiscard]] std::string asciiLowercased(std::string_view text);
+
 // Full Unicode case folding, for comparing texts ignoring case ("ÉCLAIR" and "éclair" fold alike).
 [[nodiscard]] std::string caseFolded(std::string_view utf8);
 // Canonical composition (NFC), so that equivalent texts compare equal scalar by scalar.

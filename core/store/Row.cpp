@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/Numbers.hpp"
+
 namespace lumetra {
 
 const SQLValue* Row::find(std::string_view name) const {
@@ -25,15 +27,7 @@ std::int64_t Row::integer(std::string_view name) const {
     if (!std::isfinite(*d) || *d >= 9223372036854775808.0 || *d < -9223372036854775808.0) return 0;
     return static_cast<std::int64_t>(*d);
   }
-  if (const auto* s = std::get_if<std::string>(&storage)) {
-    std::string_view text = *s;
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    if (text.empty() || text.front() == '+') return 0;
-    std::int64_t parsed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (error != std::errc() || end != text.data() + text.size()) return 0;
-    return parsed;
-  }
+  if (const auto* s = std::get_if<std::string>(&storage)) return Numbers::wholeNumber(*s).value_or(0);
   return 0;
 }
 
@@ -43,22 +37,8 @@ std::optional<double> Row::optionalDouble(std::string_view name) const {
   const auto& storage = value->storage();
   if (const auto* i = std::get_if<std::int64_t>(&storage)) return static_cast<double>(*i);
   if (const auto* d = std::get_if<double>(&storage)) return *d;
-  if (const auto* s = std::get_if<std::string>(&storage)) return parseDouble(*s);
+  if (const auto* s = std::get_if<std::string>(&storage)) return Numbers::decimal(*s);
   return std::nullopt;
-}
-
-std::optional<double> parseDouble(std::string_view text) {
-  // from_chars reads the C locale's form and, unlike strtod, never skips white space; it takes
-  // no "+" sign, so one is removed here (but not before a "-").
-  std::string_view number = text;
-  if (!number.empty() && number.front() == '+') number.remove_prefix(1);
-  if (number.empty() || number.front() == '+' || (number.size() < text.size() && number.front() == '-')) {
-    return std::nullopt;
-  }
-  double parsed = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
-  if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
-  return parsed;
 }
 
 std::optional<std::string> Row::optionalText(std::string_view name) const {

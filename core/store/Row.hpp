@@ -39,9 +39,6 @@ class Row {
   std::vector<SQLValue> values_;
 };
 
-// The whole text as a number in the C locale's form; no leading white space.
-[[nodiscard]] std::optional<double> parseDouble(std::string_view text);
-
 // The shortest decimal text that reads back as the same double, keeping ".0" on whole numbers.
 [[nodiscard]] std::string shortestDecimal(double value);
 

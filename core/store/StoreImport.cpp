@@ -102,19 +102,19 @@ ImportReport report(bool dryRun, bool allowOverlaps, const std::vector<ImportPla
   report.skipped = skipped;
   double seconds = 0;
   std::vector<std::pair<ImportProjectTotal, double>> groups;
+  std::unordered_map<std::string, std::size_t> groupOf;  // name → index in groups
   for (const auto& plan : plans) {
     seconds += plan.duration();
     if (plan.row.times == SessionTimes::approximate) ++report.approximateSessions;
     if (plan.row.times == SessionTimes::placeholder) ++report.placeholderSessions;
-    auto group = std::find_if(groups.begin(), groups.end(),
-                              [&](const auto& g) { return g.first.project == plan.projectName(); });
-    if (group == groups.end()) {
+    const auto [slot, first] = groupOf.try_emplace(plan.projectName(), groups.size());
+    if (first) {
       const auto* existing = std::get_if<Project>(&plan.project);
       groups.push_back({ImportProjectTotal{plan.projectName(), !existing, existing && existing->archived, 0, 0}, 0});
-      group = groups.end() - 1;
     }
-    ++group->first.sessions;
-    group->second += plan.duration();
+    auto& group = groups[slot->second];
+    ++group.first.sessions;
+    group.second += plan.duration();
   }
   report.seconds = rounded(seconds);
   for (auto& [total, groupSeconds] : groups) {

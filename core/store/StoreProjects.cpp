@@ -1,3 +1,4 @@
+#include "platform/Numbers.hpp"
 #include "store/Row.hpp"
 #include "store/Store.hpp"
 
@@ -86,7 +87,7 @@ void Store::setSetting(const std::string& key, const std::string& value) {
 double Store::idleTimeout() {
   const auto text = setting(kIdleTimeoutKey);
   if (!text) return defaultIdleTimeout;
-  const auto seconds = parseDouble(*text);
+  const auto seconds = Numbers::decimal(*text);
   return seconds && *seconds > 0 ? *seconds : defaultIdleTimeout;
 }
 

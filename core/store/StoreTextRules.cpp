@@ -15,13 +15,7 @@ bool Store::startsLikeFormula(std::string_view text) {
 
 std::string Store::trimmed(std::string_view text) { return UnicodeText::trimmingWhiteSpace(text); }
 
-std::string Store::foldedName(std::string_view name) {
-  std::string folded(name);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
+std::string Store::foldedName(std::string_view name) { return UnicodeText::asciiLowercased(name); }
 
 std::optional<std::string> Store::normalizedDescription(const std::optional<std::string>& text) {
   if (!text) return std::nullopt;

@@ -29,6 +29,13 @@ struct WorkSession {
   // Seconds from start to end, or to `now` while open; never negative.
   [[nodiscard]] double duration(Instant now) const { return std::max(0.0, end.value_or(now) - start); }
 
+  // Where its times come from: "manual" (entered by hand), "imported", else "edited" or "tracked".
+  [[nodiscard]] std::string_view entry() const {
+    if (endReason == EndReason::added) return "manual";
+    if (endReason == EndReason::imported) return "imported";
+    return edited ? "edited" : "tracked";
+  }
+
   bool operator==(const WorkSession&) const = default;
 };
 

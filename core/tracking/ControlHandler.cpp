@@ -15,8 +15,6 @@ namespace {
 
 using Code = ControlError::Code;
 
-std::string curlyQuoted(std::string_view text) { return "“" + std::string(text) + "”"; }
-
 std::string joined(const std::vector<std::string>& texts, std::string_view separator) {
   std::string out;
   for (const auto& text : texts) {
@@ -41,6 +39,13 @@ ControlError controlError(const std::exception& failure) {
     }
   }
   return {Code::failed, describe(failure)};
+}
+
+// A project's name, or "?" for an id no project has.
+const std::string& nameOf(const std::map<std::int64_t, std::string>& names, std::int64_t projectId) {
+  static const std::string unknown = "?";
+  const auto it = names.find(projectId);
+  return it == names.end() ? unknown : it->second;
 }
 
 template <class Result>
@@ -110,8 +115,7 @@ std::map<std::int64_t, std::string> ControlHandler::projectNames() {
 
 SessionInfo ControlHandler::info(const WorkSession& session, const std::map<std::int64_t, std::string>& names,
                                  Instant now) {
-  const auto it = names.find(session.projectId);
-  return SessionInfo::from(session, it == names.end() ? "?" : it->second, now);
+  return SessionInfo::from(session, nameOf(names, session.projectId), now);
 }
 
 Project ControlHandler::findProject(const std::optional<std::string>& name, std::string_view command) {
@@ -152,20 +156,20 @@ StatusResult ControlHandler::status(Instant now) {
     sum += seconds;
     const auto whole = static_cast<std::int64_t>(std::trunc(seconds));
     if (whole < 1) continue;
-    const auto it = names.find(projectId);
-    result.today.push_back(ProjectTotal{projectId, it == names.end() ? "?" : it->second, whole});
+    result.today.push_back(ProjectTotal{projectId, nameOf(names, projectId), whole});
   }
   // Largest first; equal totals by name, scalar by scalar after canonical composition, so that
-  // upper case comes before lower case whatever the locale.
-  std::stable_sort(result.today.begin(), result.today.end(), [](const ProjectTotal& a, const ProjectTotal& b) {
+  // upper case comes before lower case whatever the locale. Each name is composed once.
+  std::map<std::int64_t, std::string> composed;
+  for (const auto& total : result.today) composed.emplace(total.projectId, UnicodeText::canonicalComposition(total.project));
+  std::stable_sort(result.today.begin(), result.today.end(), [&](const ProjectTotal& a, const ProjectTotal& b) {
     if (a.seconds != b.seconds) return a.seconds > b.seconds;
-    return UnicodeText::canonicalComposition(a.project) < UnicodeText::canonicalComposition(b.project);
+    return composed.at(a.projectId) < composed.at(b.projectId);
   });
   result.todaySeconds = static_cast<std::int64_t>(std::trunc(sum));
   result.date = DateFormat("yyyy-MM-dd", calendar_).format(now);
   if (const auto last = tracker_.resumableSession(now)) {
-    const auto it = names.find(last->projectId);
-    result.lastSession = LastSessionInfo::from(*last, it == names.end() ? "?" : it->second);
+    result.lastSession = LastSessionInfo::from(*last, nameOf(names, last->projectId));
   }
   if (const auto& current = tracker_.current()) result.current = info(*current, names, now);
   return result;
