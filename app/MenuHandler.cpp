@@ -2,7 +2,7 @@
 
 #include "control/ControlResponse.hpp"
 #include "control/ProjectInfo.hpp"
-#include "control/SessionInfo.hpp"
+#include "tracking/WireRecords.hpp"
 #include "csv/CSVExporter.hpp"
 #include "csv/ExportRange.hpp"
 
@@ -93,7 +93,7 @@ JSON MenuHandler::run(const JSON& request, Instant now) {
 
 JSON MenuHandler::sessionInfo(const WorkSession& session, Instant now) {
   const auto project = tracker_.store().project(session.projectId);
-  return WireCoding::toJSON(SessionInfo::from(session, project ? project->name : "?", now));
+  return WireCoding::toJSON(WireRecords::sessionInfo(session, project ? project->name : "?", now));
 }
 
 JSON MenuHandler::projectAction(const std::string& action, const JSON& request, Instant now) {

@@ -8,16 +8,17 @@
 #include <vector>
 
 #include "cli/Formatter.hpp"
+#include "control/DateArgument.hpp"
 #include "control/ProjectsResult.hpp"
 #include "control/SessionResult.hpp"
 #include "control/SessionsResult.hpp"
 #include "control/StartResult.hpp"
 #include "control/StatusResult.hpp"
 #include "control/StopResult.hpp"
-#include "csv/ImportReport.hpp"
+#include "store/ImportReport.hpp"
 #include "platform/Numbers.hpp"
 #include "platform/UnicodeText.hpp"
-#include "tracking/Tracker.hpp"
+#include "control/ResumeWindow.hpp"
 
 namespace lumetra::CommandLineTool {
 
@@ -225,7 +226,7 @@ const std::string& usage() {
         "                               Switches from any other running session.",
         "  stop                         Stop tracking",
         "  resume                       Start a new session on the last tracked session's project",
-        "                               with its description, if it ended less than " + Tracker::resumeWindowText() +
+        "                               with its description, if it ended less than " + ResumeWindow::text() +
             " ago.",
         "                               Fails while something is running; use start to switch.",
         "  describe [SESSION_ID] TEXT   Set the description of the running session, or of",
@@ -278,36 +279,8 @@ void expect(std::span<const std::string> positionals, std::pair<std::size_t, std
 }
 
 Instant parseDate(std::string_view text, Instant now, const Calendar& calendar, bool endOfDay) {
-  const std::string lower = UnicodeText::asciiLowercased(text);
-
-  std::optional<Instant> day;
-  if (lower == "today") {
-    day = calendar.startOfDay(now);
-  } else if (lower == "yesterday") {
-    day = calendar.addingDays(calendar.startOfDay(now), -1);
-  } else {
-    std::vector<std::int64_t> numbers;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      const auto dash = text.find('-', start);
-      const auto piece = text.substr(start, dash == std::string_view::npos ? std::string_view::npos : dash - start);
-      if (!piece.empty()) {
-        if (auto number = wholeNumber(piece)) numbers.push_back(*number);
-      }
-      if (dash == std::string_view::npos) break;
-      start = dash + 1;
-    }
-    if (numbers.size() == 3 && UnicodeText::graphemeCount(text) == 10) {
-      day = calendar.startOfDay(numbers[0], numbers[1], numbers[2]);
-      if (!day) throw UsageError(curlyQuoted(text) + " isn't a date. Use YYYY-MM-DD, today or yesterday.");
-    } else if (auto instant = ControlProtocol::parseTimestamp(text)) {
-      return *instant;
-    } else {
-      throw UsageError(curlyQuoted(text) + " isn't a date. Use YYYY-MM-DD, today or yesterday.");
-    }
-  }
-  if (!endOfDay) return *day;
-  return calendar.startOfDay(calendar.addingDays(*day, 1));
+  if (const auto date = DateArgument::parse(text, now, calendar, endOfDay)) return *date;
+  throw UsageError(curlyQuoted(text) + " isn't a date. Use YYYY-MM-DD, today or yesterday.");
 }
 
 Invocation parse(std::span<const std::string> arguments, Instant now, const Calendar& calendar) {

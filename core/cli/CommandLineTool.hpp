@@ -86,8 +86,7 @@ inline constexpr std::size_t importSizeLimit = 8 * 1024 * 1024;
 // The words as one invocation. Throws UsageError.
 [[nodiscard]] Invocation parse(std::span<const std::string> arguments, Instant now, const Calendar& calendar);
 
-// A date argument: YYYY-MM-DD, "today" or "yesterday" (the start of that day, or of the day
-// after when `endOfDay`), or an ISO 8601 time with zone (returned unchanged). Throws UsageError.
+// DateArgument::parse, refusing what isn't a date with UsageError.
 [[nodiscard]] Instant parseDate(std::string_view text, Instant now, const Calendar& calendar, bool endOfDay);
 
 // Whether a word is shaped like an option: "--" and a letter, then letters, digits and "-"; or
@@ -101,7 +100,7 @@ void expect(std::span<const std::string> positionals, std::pair<std::size_t, std
 // The --json printer: the wire form, pretty-printed with `"key" : value` and two-space indents.
 template <class T>
 std::string encodeJSON(const T& value) {
-  return WireCoding::pretty(WireCoding::toJSON(value));
+  return WireCoding::prettyText(value);
 }
 
 }  // namespace lumetra::CommandLineTool

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 
 namespace lumetra {
 

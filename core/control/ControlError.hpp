@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "platform/Error.hpp"
 
 namespace lumetra {

@@ -9,6 +9,7 @@
 
 #include "platform/Calendar.hpp"
 #include "platform/Instant.hpp"
+#include "platform/Timestamp.hpp"
 
 namespace lumetra::ControlProtocol {
 
@@ -22,14 +23,11 @@ inline constexpr std::size_t maxRequestSize = 16 * 1024 * 1024;
 // The socket's location in a data directory: the directory, "/", then socketName.
 [[nodiscard]] std::filesystem::path socketURL(const std::filesystem::path& dataDirectory);
 
-// An instant as ISO 8601 internet date-time text with whole seconds, in the process's current
-// time zone: "2024-05-01T09:30:00+02:00", or "…Z" at a zero offset.
-[[nodiscard]] std::string formatTimestamp(Instant instant);
-// The same in the zone of the given calendar.
-[[nodiscard]] std::string formatTimestamp(Instant instant, const Calendar& zone);
-
-// Reads "2024-05-01T09:30:00+02:00", "2024-05-01T07:30:00Z" or the same with a fraction of a
-// second. The zone designator is required and decides the offset. Nothing for any other text.
-[[nodiscard]] std::optional<Instant> parseTimestamp(std::string_view text);
+// Instants on the wire: Timestamp's ISO 8601 texts.
+[[nodiscard]] inline std::string formatTimestamp(Instant instant) { return Timestamp::format(instant); }
+[[nodiscard]] inline std::string formatTimestamp(Instant instant, const Calendar& zone) {
+  return Timestamp::format(instant, zone);
+}
+[[nodiscard]] inline std::optional<Instant> parseTimestamp(std::string_view text) { return Timestamp::parse(text); }
 
 }  // namespace lumetra::ControlProtocol

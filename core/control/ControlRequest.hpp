@@ -7,7 +7,7 @@
 
 #include "control/ControlCommand.hpp"
 #include "control/ControlProtocol.hpp"
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "platform/Instant.hpp"
 
 namespace lumetra {

@@ -4,7 +4,7 @@
 #include <tuple>
 
 #include "control/ControlError.hpp"
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 
 namespace lumetra {
 

@@ -6,12 +6,10 @@
 #include <tuple>
 #include <vector>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "platform/Instant.hpp"
 
 namespace lumetra {
-
-struct WorkSession;
 
 // The last tracked session, while it can still be resumed.
 struct LastSessionInfo {
@@ -23,9 +21,6 @@ struct LastSessionInfo {
   Instant end;
   Instant resumableUntil;  // the last moment at which resume still takes it
 
-  // From a stored session and its project's name; a session without an end counts as ending
-  // at its last activity.
-  [[nodiscard]] static LastSessionInfo from(const WorkSession& session, std::string projectName);
 
   bool operator==(const LastSessionInfo&) const = default;
 

@@ -6,12 +6,10 @@
 #include <tuple>
 #include <vector>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "platform/Instant.hpp"
 
 namespace lumetra {
-
-struct WorkSession;
 
 // One session as reported. Every key is written; absent values as null.
 struct SessionInfo {
@@ -26,8 +24,6 @@ struct SessionInfo {
   std::optional<std::string> description;
   std::string times;                 // "real", "approximate" or "placeholder"
 
-  // From a stored session, its project's name and the moment of the report.
-  [[nodiscard]] static SessionInfo from(const WorkSession& session, std::string projectName, Instant now);
 
   bool operator==(const SessionInfo&) const = default;
 

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "control/LastSessionInfo.hpp"
 #include "control/ProjectTotal.hpp"
 #include "control/SessionInfo.hpp"

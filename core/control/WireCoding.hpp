@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "control/ControlProtocol.hpp"
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "platform/Error.hpp"
 #include "platform/Instant.hpp"
 
@@ -190,6 +190,12 @@ std::string encode(const T& value) {
 template <class T>
 T decode(std::string_view text) {
   return fromJSON<T>(parse(text));
+}
+
+// The --json form of a record, which the tool prints and the MCP tools return as text.
+template <class T>
+std::string prettyText(const T& value) {
+  return pretty(toJSON(value));
 }
 
 }  // namespace WireCoding

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "control/ControlProtocol.hpp"
+#include "platform/Timestamp.hpp"
 #include "store/Store.hpp"
 
 namespace lumetra::CSVExporter {
@@ -33,7 +33,7 @@ std::string timestamp(Instant instant, const Calendar& timeZone) {
   if (timeZone.instant(p) == whole) {
     return printed("%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute, p.second);
   }
-  return ControlProtocol::formatTimestamp(whole, timeZone);
+  return Timestamp::format(whole, timeZone);
 }
 
 std::string field(std::string_view value) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/ControlProtocol.hpp"
+#include "platform/Timestamp.hpp"
 #include "csv/CSVExporter.hpp"
 #include "platform/UnicodeText.hpp"
 
@@ -121,7 +121,7 @@ class TimeReader {
       if (auto instant = zone_.instant(*parts)) return instant;
     }
     if (text.find('T') != std::string_view::npos) {
-      if (auto instant = ControlProtocol::parseTimestamp(text)) return instant;
+      if (auto instant = Timestamp::parse(text)) return instant;
     }
     messages.push_back(std::string(column) + " “" + std::string(text) +
                        "” isn't a time. Use YYYY-MM-DD HH:MM:SS, in local time.");

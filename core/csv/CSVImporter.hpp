@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "csv/ImportFile.hpp"
+#include "store/ImportFile.hpp"
 #include "platform/Calendar.hpp"
 
 namespace lumetra::CSVImporter {

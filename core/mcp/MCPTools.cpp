@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cli/CommandLineTool.hpp"
+#include "control/DateArgument.hpp"
 #include "control/ProjectsResult.hpp"
 #include "control/SessionResult.hpp"
 #include "control/SessionsResult.hpp"
@@ -10,7 +10,7 @@
 #include "control/StatusResult.hpp"
 #include "control/StopResult.hpp"
 #include "mcp/MCPServer.hpp"
-#include "tracking/Tracker.hpp"
+#include "control/ResumeWindow.hpp"
 
 namespace lumetra {
 
@@ -63,12 +63,9 @@ class Arguments {
   std::optional<Instant> date(const char* name, Instant now, const Calendar& calendar, bool endOfDay) const {
     const auto text = string(name);
     if (!text) return std::nullopt;
-    try {
-      return CommandLineTool::parseDate(*text, now, calendar, endOfDay);
-    } catch (const CommandLineTool::UsageError&) {
-      throw badRequest(std::string(name) + ": “" + *text +
-                       "” isn't a date. Use YYYY-MM-DD, today, yesterday, or an ISO 8601 time.");
-    }
+    if (const auto date = DateArgument::parse(*text, now, calendar, endOfDay)) return date;
+    throw badRequest(std::string(name) + ": “" + *text +
+                     "” isn't a date. Use YYYY-MM-DD, today, yesterday, or an ISO 8601 time.");
   }
 
  private:
@@ -79,7 +76,7 @@ class Arguments {
 template <class Result>
 JSONValue sendAndReport(const ControlRequest& request, const Transport& transport, bool structured) {
   const Result result = ControlClient::send<Result>(request, transport);
-  const JSONValue content = JSONValue::object({{"type", "text"}, {"text", CommandLineTool::encodeJSON(result)}});
+  const JSONValue content = JSONValue::object({{"type", "text"}, {"text", WireCoding::prettyText(result)}});
   JSONValue::Object members{{"content", JSONValue(JSONValue::Array{content})}, {"isError", JSONValue(false)}};
   if (structured) members.emplace("structuredContent", JSONValue::from(result));
   return JSONValue(std::move(members));
@@ -136,7 +133,7 @@ const std::vector<MCPServer::Tool>& MCPServer::tools() {
       {"resume_session", "Resume the last session",
        "Start a new session on the project of the last tracked session, with its current description, to carry on "
        "after a break. Only a session that ended less than " +
-           Tracker::resumeWindowText() +
+           ResumeWindow::text() +
            " ago qualifies (get_status shows it as last_session when nothing is running). Fails with already_tracking "
            "while something is running (use start_session to switch) and nothing_to_resume when no session qualifies. "
            "The time away isn't counted.",

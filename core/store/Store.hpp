@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "csv/ImportFile.hpp"
-#include "csv/ImportReport.hpp"
+#include "store/ImportFile.hpp"
+#include "store/ImportReport.hpp"
 #include "platform/Instant.hpp"
 #include "platform/UserFolders.hpp"
 #include "store/Database.hpp"

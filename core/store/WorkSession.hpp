@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 #include "platform/Instant.hpp"
 #include "store/EndReason.hpp"
 #include "store/SessionTimes.hpp"

@@ -8,6 +8,7 @@
 #include "csv/CSVImporter.hpp"
 #include "platform/DateFormat.hpp"
 #include "platform/UnicodeText.hpp"
+#include "tracking/WireRecords.hpp"
 
 namespace lumetra {
 
@@ -115,7 +116,7 @@ std::map<std::int64_t, std::string> ControlHandler::projectNames() {
 
 SessionInfo ControlHandler::info(const WorkSession& session, const std::map<std::int64_t, std::string>& names,
                                  Instant now) {
-  return SessionInfo::from(session, nameOf(names, session.projectId), now);
+  return WireRecords::sessionInfo(session, nameOf(names, session.projectId), now);
 }
 
 Project ControlHandler::findProject(const std::optional<std::string>& name, std::string_view command) {
@@ -169,7 +170,7 @@ StatusResult ControlHandler::status(Instant now) {
   result.todaySeconds = static_cast<std::int64_t>(std::trunc(sum));
   result.date = DateFormat("yyyy-MM-dd", calendar_).format(now);
   if (const auto last = tracker_.resumableSession(now)) {
-    result.lastSession = LastSessionInfo::from(*last, nameOf(names, last->projectId));
+    result.lastSession = WireRecords::lastSessionInfo(*last, nameOf(names, last->projectId));
   }
   if (const auto& current = tracker_.current()) result.current = info(*current, names, now);
   return result;

@@ -12,7 +12,7 @@
 #include "control/StartResult.hpp"
 #include "control/StatusResult.hpp"
 #include "control/StopResult.hpp"
-#include "csv/ImportReport.hpp"
+#include "store/ImportReport.hpp"
 #include "platform/Calendar.hpp"
 #include "tracking/Tracker.hpp"
 

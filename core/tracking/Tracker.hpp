@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "control/ResumeWindow.hpp"
 #include "platform/Instant.hpp"
 #include "store/Store.hpp"
 #include "store/WorkSession.hpp"
@@ -30,12 +31,9 @@ class Tracker {
   static constexpr double minimumSession = 1;
   // The largest gap between two sessions that may be merged.
   static constexpr double mergeGapTolerance = 300;
-  // How long after its end a tracked session may be resumed.
-  static constexpr double resumeWindow = 86'400;
-  // The window as messages show it: whole hours and " hours" ("24 hours").
-  [[nodiscard]] static std::string resumeWindowText() {
-    return std::to_string(static_cast<long long>(resumeWindow / 3600)) + " hours";
-  }
+  // How long after its end a tracked session may be resumed, and as messages show it.
+  static constexpr double resumeWindow = ResumeWindow::seconds;
+  [[nodiscard]] static std::string resumeWindowText() { return ResumeWindow::text(); }
   // When a session may be resumed until: its end plus the window; nothing while it runs.
   [[nodiscard]] static std::optional<Instant> resumableUntil(const WorkSession& session);
 

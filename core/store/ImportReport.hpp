@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "control/WireField.hpp"
-#include "csv/ImportOverlap.hpp"
-#include "csv/ImportProblem.hpp"
-#include "csv/ImportProjectTotal.hpp"
+#include "platform/WireField.hpp"
+#include "store/ImportOverlap.hpp"
+#include "store/ImportProblem.hpp"
+#include "store/ImportProjectTotal.hpp"
 #include "store/SessionTimes.hpp"
 
 namespace lumetra {

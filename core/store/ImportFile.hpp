@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "csv/ImportProblem.hpp"
-#include "csv/ImportRow.hpp"
+#include "store/ImportProblem.hpp"
+#include "store/ImportRow.hpp"
 
 namespace lumetra {
 

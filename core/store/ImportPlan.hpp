@@ -4,7 +4,7 @@
 #include <string>
 #include <variant>
 
-#include "csv/ImportRow.hpp"
+#include "store/ImportRow.hpp"
 #include "store/Project.hpp"
 
 namespace lumetra {

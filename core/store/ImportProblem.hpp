@@ -6,7 +6,7 @@
 #include <tuple>
 #include <vector>
 
-#include "control/WireField.hpp"
+#include "platform/WireField.hpp"
 
 namespace lumetra {
 
