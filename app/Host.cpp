@@ -1,8 +1,5 @@
 #include "Host.hpp"
 
-#include <signal.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,7 +13,9 @@
 #include "control/ControlServer.hpp"
 #include "install/LegacyData.hpp"
 #include "install/RunMode.hpp"
+#include "platform/FileSystem.hpp"
 #include "platform/IdleTime.hpp"
+#include "platform/ProcessInfo.hpp"
 #include "store/Store.hpp"
 #include "tracking/ControlHandler.hpp"
 #include "tracking/Tracker.hpp"
@@ -35,8 +34,8 @@ bool prepareDirectory(const std::filesystem::path& directory) {
   std::error_code error;
   if (std::filesystem::is_directory(directory, error)) return true;
   if (!directory.parent_path().empty()) std::filesystem::create_directories(directory.parent_path(), error);
-  if (::mkdir(directory.c_str(), 0700) != 0 && !std::filesystem::is_directory(directory, error)) {
-    complain("Couldn't create the data folder " + directory.string() + ": " + std::strerror(errno) + ".");
+  if (const int failure = FileSystem::createFolder(directory, 0700); failure != 0) {
+    complain("Couldn't create the data folder " + directory.string() + ": " + std::strerror(failure) + ".");
     return false;
   }
   return true;
@@ -63,12 +62,8 @@ std::string whatStopped(Store& store, const AutoStopEvent& event) {
 
 int run(const std::filesystem::path& dataDirectory) {
   // Signals are taken by sigwait below; every thread started from here on inherits the block.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  ::signal(SIGPIPE, SIG_IGN);
+  ProcessInfo::blockStopSignals();
+  ProcessInfo::ignoreBrokenPipe();
 
   const RunMode mode = RunMode::current();
   const Environment environment = UserFolders::currentEnvironment();
@@ -146,9 +141,7 @@ int run(const std::filesystem::path& dataDirectory) {
   }
   say("Lumetra is running. Data: " + dataDirectory.string() + ". Stop with Ctrl-C.");
 
-  int received = 0;
-  while (sigwait(&stopSignals, &received) != 0) {
-  }
+  (void)ProcessInfo::waitForStopSignal();
   // Servers first, so that requests already accepted are answered while the owner still runs.
   controlServer.reset();
   menuServer.reset();

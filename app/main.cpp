@@ -1,7 +1,4 @@
 // `lumetra-app`: the Lumetra host in the foreground, or, with words, one of its menu actions.
-#include <unistd.h>
-
-#include <csignal>
 #include <string>
 #include <vector>
 
@@ -19,11 +16,11 @@ int main(int argc, char** argv) {
   const auto dataDirectory = Store::defaultDirectory();
   if (!MenuCommandLine::isMenuAction(arguments)) return Host::run(dataDirectory);
 
-  std::signal(SIGPIPE, SIG_IGN);
+  ProcessInfo::ignoreBrokenPipe();
   const auto bundle = InstallCommands::bundleOf(ProcessInfo::executable(argv[0]));
   if (auto installed = InstallCommands::run(arguments, bundle, UserFolders::currentEnvironment())) {
-    (void)FileSystem::writeAll(STDOUT_FILENO, installed->out);
-    (void)FileSystem::writeAll(STDERR_FILENO, installed->err);
+    (void)FileSystem::writeAll(FileSystem::standardOutput, installed->out);
+    (void)FileSystem::writeAll(FileSystem::standardError, installed->err);
     return installed->status;
   }
   const auto socket = dataDirectory / std::string(MenuCommandLine::socketName);
@@ -31,7 +28,7 @@ int main(int argc, char** argv) {
     return ControlClient::exchange(request, socket, ControlClient::timeout);
   };
   const auto output = MenuCommandLine::run(arguments, transport, Instant::now(), Calendar::current());
-  (void)FileSystem::writeAll(STDOUT_FILENO, output.out);
-  (void)FileSystem::writeAll(STDERR_FILENO, output.err);
+  (void)FileSystem::writeAll(FileSystem::standardOutput, output.out);
+  (void)FileSystem::writeAll(FileSystem::standardError, output.err);
   return output.status;
 }

@@ -1,12 +1,11 @@
 #include "control/ControlClient.hpp"
 
-#include <sys/socket.h>
-#include <time.h>
-
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
-#include "control/Socket.hpp"
+#include "platform/Socket.hpp"
 #include "control/SocketAddress.hpp"
 #include "control/SocketError.hpp"
 #include "platform/FileDescriptor.hpp"
@@ -17,11 +16,7 @@ namespace lumetra::ControlClient {
 
 namespace {
 
-void pauseBeforeRetry() {
-  timespec pause{0, 200'000'000};
-  while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-  }
-}
+void pauseBeforeRetry() { std::this_thread::sleep_for(std::chrono::milliseconds(200)); }
 
 ControlError failed(std::string message) { return ControlError(ControlError::Code::failed, std::move(message)); }
 
@@ -40,14 +35,13 @@ std::string exchange(const std::string& request, const std::filesystem::path& so
 
   Socket::configure(fd.get(), timeoutSeconds);
 
-  int result = ::connect(fd.get(), address->address(), address->length());
-  for (int retry = 0; result != 0 && errno == ECONNREFUSED && retry < connectRetries; ++retry) {
+  int error = UnixSocket::connectTo(fd.get(), address->path());
+  for (int retry = 0; error == ECONNREFUSED && retry < connectRetries; ++retry) {
     // Refused: the socket file exists but nobody listens yet (starting up, or a stale file).
     pauseBeforeRetry();
-    result = ::connect(fd.get(), address->address(), address->length());
+    error = UnixSocket::connectTo(fd.get(), address->path());
   }
-  if (result != 0) {
-    const int error = errno;
+  if (error != 0) {
     if (error == ECONNREFUSED || error == ENOENT) {
       throw ControlError(ControlError::Code::notRunning, "Lumetra isn't running. Open it and try again.");
     }

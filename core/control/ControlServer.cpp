@@ -1,11 +1,5 @@
 #include "control/ControlServer.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <exception>
@@ -13,9 +7,11 @@
 #include <semaphore>
 
 #include "control/ControlProtocol.hpp"
-#include "control/Socket.hpp"
+#include "platform/Socket.hpp"
 #include "control/SocketAddress.hpp"
 #include "control/SocketError.hpp"
+#include "platform/FileSystem.hpp"
+#include "platform/ProcessInfo.hpp"
 #include "platform/UnixSocket.hpp"
 
 namespace lumetra {
@@ -38,29 +34,28 @@ void ControlServer::start() {
 
   // Bound under a temporary name, then renamed over the real one: a client never sees a socket
   // file that isn't listening yet, and a file left by an earlier run is replaced atomically.
-  const auto temporary = socketURL_.parent_path() / (".qv" + std::to_string(::getpid()));
-  ::unlink(temporary.c_str());
+  const auto temporary = socketURL_.parent_path() / (".qv" + std::to_string(ProcessInfo::processId()));
+  FileSystem::removeFile(temporary);
   std::optional<SocketAddress> temporaryAddress;
   try {
     temporaryAddress.emplace(temporary);
   } catch (const SocketError&) {
-    ::unlink(temporary.c_str());
+    FileSystem::removeFile(temporary);
     throw;
   }
-  auto failStep = [&](const char* operation) {
-    const int error = errno;
+  auto step = [&](const char* operation, int error) {
+    if (error == 0) return;
     fd.reset();
-    ::unlink(temporary.c_str());
-    return SocketError::system(operation, error);
+    FileSystem::removeFile(temporary);
+    throw SocketError::system(operation, error);
   };
-  if (::bind(fd.get(), temporaryAddress->address(), temporaryAddress->length()) != 0) throw failStep("bind");
-  if (::chmod(temporary.c_str(), 0600) != 0) throw failStep("chmod");
-  if (::listen(fd.get(), listenBacklog) != 0) throw failStep("listen");
-  if (::rename(temporary.c_str(), socketURL_.c_str()) != 0) throw failStep("rename");
-  if (::fcntl(fd.get(), F_SETFL, O_NONBLOCK) != 0) {
-    const int error = errno;
+  step("bind", UnixSocket::bindTo(fd.get(), temporaryAddress->path()));
+  step("chmod", FileSystem::setMode(temporary, 0600));
+  step("listen", UnixSocket::listenOn(fd.get(), listenBacklog));
+  step("rename", FileSystem::rename(temporary, socketURL_));
+  if (const int error = UnixSocket::setNonBlocking(fd.get(), true); error != 0) {
     fd.reset();
-    ::unlink(socketURL_.c_str());
+    FileSystem::removeFile(socketURL_);
     throw SocketError::system("fcntl", error);
   }
 
@@ -68,7 +63,7 @@ void ControlServer::start() {
   if (!UnixSocket::openPipe(wake)) {
     const int error = errno;
     fd.reset();
-    ::unlink(socketURL_.c_str());
+    FileSystem::removeFile(socketURL_);
     throw SocketError::system("pipe", error);
   }
   wakeRead_.reset(wake[0]);
@@ -79,24 +74,17 @@ void ControlServer::start() {
 
 void ControlServer::stop() {
   if (!acceptThread_.joinable()) return;
-  const char byte = 0;
-  while (::write(wakeWrite_.get(), &byte, 1) < 0 && errno == EINTR) {
-  }
+  UnixSocket::signal(wakeWrite_.get());
   acceptThread_.join();
   listener_.reset();
   wakeRead_.reset();
   wakeWrite_.reset();
-  ::unlink(socketURL_.c_str());
+  FileSystem::removeFile(socketURL_);
 }
 
 void ControlServer::acceptLoop() {
   for (;;) {
-    pollfd watched[2] = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
-    if (::poll(watched, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (watched[1].revents != 0) return;
+    if (UnixSocket::waitReadable(listener_.get(), wakeRead_.get()) != UnixSocket::Readable::first) return;
     // Accept everything pending; the listener is non-blocking, so this ends with EAGAIN.
     for (;;) {
       const int connection = UnixSocket::acceptConnection(listener_.get());
@@ -119,9 +107,8 @@ void ControlServer::acceptLoop() {
 
 void ControlServer::serve(FileDescriptor connection) {
   const int fd = connection.get();
-  const auto peer = UnixSocket::peerUserId(fd);
-  if (peer && *peer == ::getuid()) {
-    (void)::fcntl(fd, F_SETFL, 0);  // accepted sockets inherit the listener's non-blocking mode
+  if (UnixSocket::peerIsSameUser(fd)) {
+    (void)UnixSocket::setNonBlocking(fd, false);  // accepted sockets inherit the listener's mode
     Socket::configure(fd, readTimeout);
     auto request = Socket::readLine(fd, ControlProtocol::maxRequestSize);
     if (request.kind == Socket::LineRead::Kind::line) {

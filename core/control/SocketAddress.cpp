@@ -1,19 +1,11 @@
 #include "control/SocketAddress.hpp"
 
-#include <cstring>
-
 #include "control/SocketError.hpp"
-#include "platform/UnixSocket.hpp"
 
 namespace lumetra {
 
-SocketAddress::SocketAddress(const std::filesystem::path& path) {
-  const std::string& bytes = path.native();
-  if (bytes.size() > maxPathBytes) throw SocketError::pathTooLong(bytes);
-  address_.sun_family = AF_UNIX;
-  std::memcpy(address_.sun_path, bytes.data(), bytes.size());
-  address_.sun_path[bytes.size()] = '\0';
-  length_ = UnixSocket::addressLength(address_);
+SocketAddress::SocketAddress(const std::filesystem::path& path) : path_(path.native()) {
+  if (path_.size() > maxPathBytes) throw SocketError::pathTooLong(path_);
 }
 
 }  // namespace lumetra

@@ -1,27 +1,26 @@
 #pragma once
 
-#include <sys/socket.h>
-#include <sys/un.h>
-
 #include <cstddef>
 #include <filesystem>
+#include <string>
+
+#include "platform/UnixSocket.hpp"
 
 namespace lumetra {
 
-// The Unix-domain address of a socket path. At most 103 bytes of path fit, on every platform
-// (the smallest sun_path, with its terminator); a longer path throws SocketError::pathTooLong.
+// The path of a Unix-domain socket, checked to fit. At most 103 bytes of path fit, on every
+// platform (the smallest sun_path, with its terminator); a longer path throws
+// SocketError::pathTooLong.
 class SocketAddress {
  public:
-  static constexpr std::size_t maxPathBytes = 103;
+  static constexpr std::size_t maxPathBytes = UnixSocket::maxPathBytes;
 
   explicit SocketAddress(const std::filesystem::path& path);
 
-  [[nodiscard]] const sockaddr* address() const noexcept { return reinterpret_cast<const sockaddr*>(&address_); }
-  [[nodiscard]] socklen_t length() const noexcept { return length_; }
+  [[nodiscard]] const std::string& path() const noexcept { return path_; }
 
  private:
-  sockaddr_un address_{};
-  socklen_t length_ = 0;
+  std::string path_;
 };
 
 }  // namespace lumetra

@@ -1,7 +1,5 @@
 #include "install/AppMover.hpp"
 
-#include <unistd.h>
-
 #include "platform/FileSystem.hpp"
 #include "platform/PropertyList.hpp"
 
@@ -56,7 +54,7 @@ bool isTranslocated(const fs::path& location) {
 }
 
 fs::path preferredApplicationsFolder(const fs::path& home) {
-  if (::access("/Applications", W_OK) == 0) return "/Applications";
+  if (FileSystem::isWritableFolder("/Applications")) return "/Applications";
   return home / "Applications";
 }
 

@@ -1,5 +1,7 @@
 #include "install/ClaudeDesktopConfig.hpp"
 
+#include "platform/UserFolders.hpp"
+
 #include <fstream>
 #include <iterator>
 
@@ -28,11 +30,7 @@ std::string InstallError::description() const {
 }
 
 fs::path configURL(const fs::path& home) {
-#ifdef __APPLE__
-  return home / "Library" / "Application Support" / "Claude" / "claude_desktop_config.json";
-#else
-  return home / ".config" / "Claude" / "claude_desktop_config.json";
-#endif
+  return UserFolders::applicationSettings(home) / "Claude" / "claude_desktop_config.json";
 }
 
 JSON entry(const fs::path& tool, JSON existing) {

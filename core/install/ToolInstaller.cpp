@@ -1,7 +1,5 @@
 #include "install/ToolInstaller.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "platform/FileSystem.hpp"
@@ -25,8 +23,7 @@ fs::path toolURL(const fs::path& bundle) { return bundle / "Contents" / "Helpers
 fs::path userFolder(const fs::path& home) { return home / ".local" / "bin"; }
 
 fs::path destinationFolder(const fs::path& home, const fs::path& system) {
-  std::error_code error;
-  if (fs::is_directory(system, error) && ::access(system.c_str(), W_OK) == 0) return system;
+  if (FileSystem::isWritableFolder(system)) return system;
   return userFolder(home);
 }
 
@@ -50,8 +47,7 @@ fs::path install(const fs::path& tool, const fs::path& folder) {
   // The new link is made beside the old one and renamed over it, so a usable link always exists.
   const fs::path temporary = folder / (".lumetra." + FileSystem::uuid());
   fs::create_symlink(tool, temporary);
-  if (::rename(temporary.c_str(), link.c_str()) != 0) {
-    const int cause = errno;
+  if (const int cause = FileSystem::rename(temporary, link); cause != 0) {
     fs::remove(temporary, error);
     throw fs::filesystem_error("Couldn't write", link, std::error_code(cause, std::generic_category()));
   }

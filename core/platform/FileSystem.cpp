@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include "platform/FileDescriptor.hpp"
 
@@ -58,6 +59,86 @@ void writeAtomically(const std::filesystem::path& file, std::string_view bytes) 
     const int error = errno;
     ::unlink(temporary.c_str());
     fail("Couldn't write", file, error);
+  }
+}
+
+void removeFile(const std::filesystem::path& path) noexcept { (void)::remove(path.c_str()); }
+
+int setMode(const std::filesystem::path& path, unsigned mode) noexcept {
+  return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : errno;
+}
+
+int rename(const std::filesystem::path& from, const std::filesystem::path& to) noexcept {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int createFolder(const std::filesystem::path& path, unsigned mode) noexcept {
+  if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0) return 0;
+  const int error = errno;
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? 0 : error;
+}
+
+bool isWritableFolder(const std::filesystem::path& path) noexcept {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(path.c_str(), W_OK) == 0;
+}
+
+namespace {
+std::string readAll(int fd) {
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      throw std::system_error(errno, std::generic_category());
+    }
+    if (count == 0) return bytes;
+    bytes.append(buffer, static_cast<std::size_t>(count));
+  }
+}
+}  // namespace
+
+std::string readFile(const std::filesystem::path& path) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) throw std::system_error(errno, std::generic_category());
+  return readAll(fd.get());
+}
+
+std::string readStandardInput() {
+  try {
+    return readAll(STDIN_FILENO);
+  } catch (const std::system_error&) {
+    return {};
+  }
+}
+
+std::optional<std::string> readStandardInputLine() {
+  static std::string buffered;
+  static std::size_t searched = 0;  // bytes of `buffered` known to hold no line feed
+  static bool ended = false;
+  for (;;) {
+    if (const auto newline = buffered.find('\n', searched); newline != std::string::npos) {
+      std::string line = buffered.substr(0, newline);
+      buffered.erase(0, newline + 1);
+      searched = 0;
+      return line;
+    }
+    searched = buffered.size();
+    if (ended) {
+      if (buffered.empty()) return std::nullopt;
+      searched = 0;
+      return std::exchange(buffered, {});
+    }
+    char chunk[65536];
+    const ssize_t count = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      ended = true;
+    } else {
+      buffered.append(chunk, static_cast<std::size_t>(count));
+    }
   }
 }
 

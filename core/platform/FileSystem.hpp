@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,9 +12,33 @@ namespace lumetra::FileSystem {
 // Throws std::filesystem::filesystem_error.
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// The descriptors of the standard streams.
+inline constexpr int standardOutput = 1;
+inline constexpr int standardError = 2;
+
 // Writes every byte, repeating after interruptions. False when a write fails (for example a
 // reader that has gone, with SIGPIPE ignored).
 bool writeAll(int fd, std::string_view bytes);
+
+// Removes a file or empty folder, ignoring failures (it may already be gone).
+void removeFile(const std::filesystem::path& path) noexcept;
+// Sets the permission bits. 0 or the errno.
+[[nodiscard]] int setMode(const std::filesystem::path& path, unsigned mode) noexcept;
+// Renames in one step, replacing what is at `to`. 0 or the errno.
+[[nodiscard]] int rename(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
+// Creates the folder with the given mode (the parent must exist). 0 when it was created or a
+// folder is already there, otherwise the errno.
+[[nodiscard]] int createFolder(const std::filesystem::path& path, unsigned mode) noexcept;
+// Whether this process may create files in the folder.
+[[nodiscard]] bool isWritableFolder(const std::filesystem::path& path) noexcept;
+
+// The whole file. Throws std::system_error whose code is the errno.
+[[nodiscard]] std::string readFile(const std::filesystem::path& path);
+// Whatever arrives on standard input before its end; a read error ends it too.
+[[nodiscard]] std::string readStandardInput();
+// One line of standard input without its line feed; nothing at the end of input. A last line
+// without a line feed still counts. Keeps what it read past the line for the next call.
+[[nodiscard]] std::optional<std::string> readStandardInputLine();
 
 // A fresh random UUID in its canonical text form, for temporary names that can't clash.
 [[nodiscard]] std::string uuid();

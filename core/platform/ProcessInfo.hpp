@@ -7,4 +7,15 @@ namespace lumetra::ProcessInfo {
 // The running executable's file, as the system knows it; `argv0` when it can't tell.
 [[nodiscard]] std::filesystem::path executable(const char* argv0);
 
+// This process's id.
+[[nodiscard]] long processId();
+
+// Signals: SIGPIPE ignored, so a write to a closed peer fails instead of ending the process.
+void ignoreBrokenPipe();
+// Blocks SIGINT and SIGTERM in the calling thread and the threads it starts later, so that
+// waitForStopSignal alone receives them. Call before starting threads.
+void blockStopSignals();
+// Waits for SIGINT or SIGTERM (blocked with blockStopSignals) and returns its number.
+int waitForStopSignal();
+
 }  // namespace lumetra::ProcessInfo

@@ -1,6 +1,7 @@
 #include "platform/UnixSocket.hpp"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace lumetra::UnixSocket {
@@ -22,7 +23,5 @@ std::optional<uid_t> peerUserId(int fd) {
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return std::nullopt;
   return credentials.uid;
 }
-
-socklen_t addressLength(sockaddr_un&) { return sizeof(sockaddr_un); }
 
 }  // namespace lumetra::UnixSocket

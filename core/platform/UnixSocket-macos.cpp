@@ -1,6 +1,7 @@
 #include "platform/UnixSocket.hpp"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace lumetra::UnixSocket {
@@ -35,11 +36,6 @@ std::optional<uid_t> peerUserId(int fd) {
   gid_t gid = 0;
   if (getpeereid(fd, &uid, &gid) != 0) return std::nullopt;
   return uid;
-}
-
-socklen_t addressLength(sockaddr_un& address) {
-  address.sun_len = static_cast<unsigned char>(sizeof(sockaddr_un));
-  return sizeof(sockaddr_un);
 }
 
 }  // namespace lumetra::UnixSocket

@@ -1,12 +1,17 @@
 #pragma once
 
-#include <sys/socket.h>
 #include <sys/types.h>
-#include <sys/un.h>
 
+#include <cstddef>
 #include <optional>
+#include <string>
 
+// Unix-domain stream sockets and the few descriptor calls around them. Functions that return
+// an int return 0 on success and the errno otherwise, unless they say they return a descriptor.
 namespace lumetra::UnixSocket {
+
+// The longest socket path, in bytes, that fits every platform's sun_path with its terminator.
+inline constexpr std::size_t maxPathBytes = 103;
 
 // A Unix-domain stream socket that is closed across exec, or -1 with errno set.
 [[nodiscard]] int openStream();
@@ -27,8 +32,22 @@ namespace lumetra::UnixSocket {
 // The effective user id of the connected peer, or nullopt when the platform can't tell.
 [[nodiscard]] std::optional<uid_t> peerUserId(int fd);
 
-// Fills the platform's length field, if it has one, and returns the length to pass to bind
-// and connect.
-[[nodiscard]] socklen_t addressLength(sockaddr_un& address);
+// Whether the connected peer runs as this process's user.
+[[nodiscard]] bool peerIsSameUser(int fd);
+
+// Connects, binds or listens at a path of at most maxPathBytes. 0 or the errno.
+[[nodiscard]] int connectTo(int fd, const std::string& path);
+[[nodiscard]] int bindTo(int fd, const std::string& path);
+[[nodiscard]] int listenOn(int fd, int backlog);
+
+// Switches the descriptor between blocking and non-blocking mode. 0 or the errno.
+int setNonBlocking(int fd, bool nonBlocking);
+
+// Waits until `first` or `second` is readable (interruptions are waited through).
+enum class Readable { first, second, failed };
+[[nodiscard]] Readable waitReadable(int first, int second);
+
+// Writes one byte, to wake a thread waiting on the other end of a pipe.
+void signal(int fd);
 
 }  // namespace lumetra::UnixSocket

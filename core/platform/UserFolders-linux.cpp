@@ -11,4 +11,6 @@ std::filesystem::path applicationSupport(const Environment& environment) {
   return home(environment) / ".local" / "share";
 }
 
+std::filesystem::path applicationSettings(const std::filesystem::path& home) { return home / ".config"; }
+
 }  // namespace lumetra::UserFolders

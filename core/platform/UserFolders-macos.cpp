@@ -6,4 +6,6 @@ std::filesystem::path applicationSupport(const Environment& environment) {
   return home(environment) / "Library" / "Application Support";
 }
 
+std::filesystem::path applicationSettings(const std::filesystem::path& home) { return home / "Library" / "Application Support"; }
+
 }  // namespace lumetra::UserFolders

@@ -25,5 +25,9 @@ namespace UserFolders {
 // ~/.local/share on Linux; ~/Library/Application Support on macOS.
 [[nodiscard]] std::filesystem::path applicationSupport(const Environment& environment);
 
+// Where desktop applications keep their settings under a home folder: ~/.config on Linux;
+// ~/Library/Application Support on macOS.
+[[nodiscard]] std::filesystem::path applicationSettings(const std::filesystem::path& home);
+
 }  // namespace UserFolders
 }  // namespace lumetra

@@ -13,7 +13,8 @@
 #include <future>
 
 #include "control/ControlClient.hpp"
-#include "control/Socket.hpp"
+#include "platform/Socket.hpp"
+#include "platform/UnixSocket.hpp"
 #include "control/SocketAddress.hpp"
 #include "control/SocketError.hpp"
 #include "platform/FileDescriptor.hpp"
@@ -26,9 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 // A raw client connection, for sending what a well-behaved client never would.
 FileDescriptor connectTo(const std::filesystem::path& path) {
-  FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM, 0));
-  const SocketAddress address(path);
-  EXPECT_EQ(::connect(fd.get(), address.address(), address.length()), 0);
+  FileDescriptor fd(UnixSocket::openStream());
+  EXPECT_EQ(UnixSocket::connectTo(fd.get(), SocketAddress(path).path()), 0);
   Socket::configure(fd.get(), 10);
   return fd;
 }
@@ -102,9 +102,8 @@ TEST_F(ControlServerTest, ClientReportsMissingAndStaleSockets) {
 
   // A socket file that nobody listens on: refused, retried five times 200 ms apart.
   {
-    FileDescriptor stale(::socket(AF_UNIX, SOCK_STREAM, 0));
-    const SocketAddress address(socketPath());
-    ASSERT_EQ(::bind(stale.get(), address.address(), address.length()), 0);
+    FileDescriptor stale(UnixSocket::openStream());
+    ASSERT_EQ(UnixSocket::bindTo(stale.get(), SocketAddress(socketPath()).path()), 0);
   }
   started = Clock::now();
   try {

@@ -1,4 +1,4 @@
-#include "control/Socket.hpp"
+#include "platform/Socket.hpp"
 
 #include <sys/socket.h>
 #include <sys/time.h>

@@ -1,0 +1,75 @@
+#include "platform/UnixSocket.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace lumetra::UnixSocket {
+
+namespace {
+
+// Fills the platform's length field, where it has one; defined per platform.
+socklen_t addressOf(const std::string& path, sockaddr_un& address) {
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, path.data(), path.size());
+  address.sun_path[path.size()] = '\0';
+#ifdef __APPLE__
+  address.sun_len = static_cast<unsigned char>(sizeof(sockaddr_un));
+#endif
+  return sizeof(sockaddr_un);
+}
+
+int result(int returned) { return returned == 0 ? 0 : errno; }
+
+}  // namespace
+
+bool peerIsSameUser(int fd) {
+  const auto peer = peerUserId(fd);
+  return peer && *peer == ::getuid();
+}
+
+int connectTo(int fd, const std::string& path) {
+  sockaddr_un address;
+  const socklen_t length = addressOf(path, address);
+  return result(::connect(fd, reinterpret_cast<const sockaddr*>(&address), length));
+}
+
+int bindTo(int fd, const std::string& path) {
+  sockaddr_un address;
+  const socklen_t length = addressOf(path, address);
+  return result(::bind(fd, reinterpret_cast<const sockaddr*>(&address), length));
+}
+
+int listenOn(int fd, int backlog) { return result(::listen(fd, backlog)); }
+
+int setNonBlocking(int fd, bool nonBlocking) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0) return errno;
+  return result(::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK));
+}
+
+Readable waitReadable(int first, int second) {
+  for (;;) {
+    pollfd watched[2] = {{first, POLLIN, 0}, {second, POLLIN, 0}};
+    if (::poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return Readable::failed;
+    }
+    if (watched[1].revents != 0) return Readable::second;
+    if (watched[0].revents != 0) return Readable::first;
+  }
+}
+
+void signal(int fd) {
+  const char byte = 0;
+  while (::write(fd, &byte, 1) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace lumetra::UnixSocket
