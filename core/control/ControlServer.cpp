@@ -33,26 +33,25 @@ void ControlServer::start() {
   if (!UnixSocket::suppressSigPipe(fd.get())) throw SocketError::system("setsockopt", errno);
 
   // Bound under a temporary name, then renamed over the real one: a client never sees a socket
-  // file that isn't listening yet, and a file left by an earlier run is replaced atomically.
-  const auto temporary = socketURL_.parent_path() / (".qv" + std::to_string(ProcessInfo::processId()));
-  FileSystem::removeFile(temporary);
-  std::optional<SocketAddress> temporaryAddress;
-  try {
-    temporaryAddress.emplace(temporary);
-  } catch (const SocketError&) {
-    FileSystem::removeFile(temporary);
-    throw;
-  }
-  auto step = [&](const char* operation, int error) {
-    if (error == 0) return;
-    fd.reset();
-    FileSystem::removeFile(temporary);
-    throw SocketError::system(operation, error);
+  // file that isn't listening yet, and a file left by an earlier run is replaced atomically. The
+  // name is short because a socket path has little room.
+  const std::string temporaryName = ".qv" + std::to_string(ProcessInfo::processId());
+  auto step = [](const char* operation, int error) {
+    if (error != 0) throw SocketError::system(operation, error);
   };
-  step("bind", UnixSocket::bindTo(fd.get(), temporaryAddress->path()));
-  step("chmod", FileSystem::setMode(temporary, 0600));
-  step("listen", UnixSocket::listenOn(fd.get(), listenBacklog));
-  step("rename", FileSystem::rename(temporary, socketURL_));
+  try {
+    FileSystem::replaceAtomically(
+        socketURL_,
+        [&](const std::filesystem::path& temporary) {
+          FileSystem::removeFile(temporary);
+          step("bind", UnixSocket::bindTo(fd.get(), SocketAddress(temporary).path()));
+          step("chmod", FileSystem::setMode(temporary, 0600));
+          step("listen", UnixSocket::listenOn(fd.get(), listenBacklog));
+        },
+        temporaryName);
+  } catch (const std::filesystem::filesystem_error& error) {
+    throw SocketError::system("rename", error.code().value());
+  }
   if (const int error = UnixSocket::setNonBlocking(fd.get(), true); error != 0) {
     fd.reset();
     FileSystem::removeFile(socketURL_);

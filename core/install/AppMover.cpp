@@ -61,17 +61,11 @@ fs::path preferredApplicationsFolder(const fs::path& home) {
 fs::path install(const fs::path& bundle, const fs::path& folder) {
   fs::create_directories(folder);
   const fs::path destination = folder / bundle.filename();
-  const fs::path temporary = folder / ("." + bundle.filename().string() + "." + FileSystem::uuid());
-  fs::copy(bundle, temporary, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-  try {
-    // The old copy goes only once the new one is complete beside it.
+  FileSystem::replaceAtomically(destination, [&](const fs::path& temporary) {
+    fs::copy(bundle, temporary, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    // The old copy goes only once the new one is complete beside it: a folder can't be renamed over.
     if (fs::exists(fs::symlink_status(destination))) fs::remove_all(destination);
-    fs::rename(temporary, destination);
-  } catch (const fs::filesystem_error&) {
-    std::error_code ignored;
-    fs::remove_all(temporary, ignored);
-    throw;
-  }
+  });
   removeQuarantine(destination);
   return destination;
 }

@@ -11,24 +11,6 @@ namespace lumetra::ClaudeDesktopConfig {
 
 namespace fs = std::filesystem;
 
-std::string InstallError::description() const {
-  const std::string path = location_.string();
-  switch (case_) {
-    case Case::claudeNotFound:
-      return "The Claude desktop app doesn't seem to be set up on this Mac (there's no " + path +
-             "). Install Claude, open it once, and try again.";
-    case Case::unreadable:
-      return path + " isn't a JSON object with an mcpServers object, so it was left alone. Fix it or add Lumetra by "
-                    "hand (see the README).";
-    case Case::brokenLink:
-      return path + " is a link to a file that doesn't exist, so it was left alone. Fix the link or add Lumetra by "
-                    "hand (see the README).";
-    case Case::toolMissing:
-      return "The command-line tool isn't in this copy of Lumetra (" + path + ").";
-  }
-  return {};
-}
-
 fs::path configURL(const fs::path& home) {
   return UserFolders::applicationSettings(home) / "Claude" / "claude_desktop_config.json";
 }

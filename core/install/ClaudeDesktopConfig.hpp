@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "control/WireCoding.hpp"
-#include "platform/Error.hpp"
+#include "install/InstallError.hpp"
 
 namespace lumetra::ClaudeDesktopConfig {
 
@@ -17,19 +17,8 @@ inline constexpr std::string_view bundleId = "com.anthropic.claudefordesktop";
 
 enum class Outcome { added, updated, unchanged };
 
-// Why the configuration was left alone.
-class InstallError final : public Error {
- public:
-  enum class Case { claudeNotFound, unreadable, brokenLink, toolMissing };
-  InstallError(Case c, std::filesystem::path location) : case_(c), location_(std::move(location)) {}
-  [[nodiscard]] Case kind() const noexcept { return case_; }
-  [[nodiscard]] std::string description() const override;
-  bool operator==(const InstallError& other) const { return case_ == other.case_ && location_ == other.location_; }
-
- private:
-  Case case_;
-  std::filesystem::path location_;
-};
+// Why nothing was changed.
+using InstallError = lumetra::InstallError;
 
 // The Claude desktop app's configuration file in a home folder: Library/Application Support/
 // Claude on macOS, .config/Claude on Linux; the file is claude_desktop_config.json.

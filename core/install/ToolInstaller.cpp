@@ -8,16 +8,6 @@ namespace lumetra::ToolInstaller {
 
 namespace fs = std::filesystem;
 
-std::string InstallError::description() const {
-  switch (case_) {
-    case Case::toolMissing:
-      return "The command-line tool isn't in this copy of Lumetra (" + location_.string() + ").";
-    case Case::occupied:
-      return location_.string() + " already exists and isn't a link to Lumetra's tool. Remove it and try again.";
-  }
-  return {};
-}
-
 fs::path toolURL(const fs::path& bundle) { return bundle / "Contents" / "Helpers" / "lumetra"; }
 
 fs::path userFolder(const fs::path& home) { return home / ".local" / "bin"; }
@@ -45,12 +35,7 @@ fs::path install(const fs::path& tool, const fs::path& folder) {
 
   fs::create_directories(folder);
   // The new link is made beside the old one and renamed over it, so a usable link always exists.
-  const fs::path temporary = folder / (".lumetra." + FileSystem::uuid());
-  fs::create_symlink(tool, temporary);
-  if (const int cause = FileSystem::rename(temporary, link); cause != 0) {
-    fs::remove(temporary, error);
-    throw fs::filesystem_error("Couldn't write", link, std::error_code(cause, std::generic_category()));
-  }
+  FileSystem::replaceAtomically(link, [&](const fs::path& temporary) { fs::create_symlink(tool, temporary); });
   return link;
 }
 

@@ -3,26 +3,15 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Error.hpp"
+#include "install/InstallError.hpp"
 
 namespace lumetra::ToolInstaller {
 
 // Where the tool's link goes when the current user may write there.
 inline const std::filesystem::path systemFolder = "/usr/local/bin";
 
-// Why the tool couldn't be linked. Nothing was changed.
-class InstallError final : public Error {
- public:
-  enum class Case { toolMissing, occupied };
-  InstallError(Case c, std::filesystem::path location) : case_(c), location_(std::move(location)) {}
-  [[nodiscard]] Case kind() const noexcept { return case_; }
-  [[nodiscard]] std::string description() const override;
-  bool operator==(const InstallError& other) const { return case_ == other.case_ && location_ == other.location_; }
-
- private:
-  Case case_;
-  std::filesystem::path location_;  // the expected tool, or the link
-};
+// Why nothing was changed.
+using InstallError = lumetra::InstallError;
 
 // The tool inside an app bundle: Contents/Helpers/lumetra.
 [[nodiscard]] std::filesystem::path toolURL(const std::filesystem::path& bundle);

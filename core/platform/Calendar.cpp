@@ -64,26 +64,14 @@ Calendar::Calendar(std::string timeZoneId) : Calendar(std::move(timeZoneId), fal
 Calendar::Calendar(std::string timeZoneId, bool useDefaultZone, std::string locale)
     : zoneId_(std::move(timeZoneId)), defaultZone_(useDefaultZone), locale_(std::move(locale)) {}
 
-Calendar::Calendar(const Calendar& other)
-    : zoneId_(other.zoneId_), defaultZone_(other.defaultZone_), locale_(other.locale_) {}
-
-Calendar& Calendar::operator=(const Calendar& other) {
-  if (this != &other) {
-    zoneId_ = other.zoneId_;
-    defaultZone_ = other.defaultZone_;
-    locale_ = other.locale_;
-    impl_.reset();
-  }
-  return *this;
-}
-
+Calendar::Calendar(const Calendar&) = default;
+Calendar& Calendar::operator=(const Calendar&) = default;
 Calendar::Calendar(Calendar&&) noexcept = default;
 Calendar& Calendar::operator=(Calendar&&) noexcept = default;
 Calendar::~Calendar() = default;
 
 Calendar::Impl& Calendar::impl() const {
-  if (!impl_) impl_ = std::make_unique<Impl>(Impl{makeCalendar(zoneId_, defaultZone_, locale_)});
-  return *impl_;
+  return impl_.get([&] { return Impl{makeCalendar(zoneId_, defaultZone_, locale_)}; });
 }
 
 void* Calendar::icuCalendar() const { return impl().calendar.get(); }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/Instant.hpp"
+#include "platform/LazyCache.hpp"
 
 namespace lumetra {
 
@@ -27,8 +28,8 @@ class Calendar {
   // as ICU does.
   explicit Calendar(std::string timeZoneId);
 
-  Calendar(const Calendar& other);
-  Calendar& operator=(const Calendar& other);
+  Calendar(const Calendar&);
+  Calendar& operator=(const Calendar&);
   Calendar(Calendar&&) noexcept;
   Calendar& operator=(Calendar&&) noexcept;
   ~Calendar();
@@ -72,7 +73,7 @@ class Calendar {
   std::string zoneId_;
   bool defaultZone_ = false;
   std::string locale_;  // empty: the process's default locale
-  mutable std::unique_ptr<Impl> impl_;
+  LazyCache<Impl> impl_;
 };
 
 }  // namespace lumetra

@@ -14,32 +14,22 @@ struct DateFormat::Impl {
 DateFormat::DateFormat(std::string pattern, Calendar calendar)
     : pattern_(std::move(pattern)), calendar_(std::move(calendar)) {}
 
-DateFormat::DateFormat(const DateFormat& other) : pattern_(other.pattern_), calendar_(other.calendar_) {}
-
-DateFormat& DateFormat::operator=(const DateFormat& other) {
-  if (this != &other) {
-    pattern_ = other.pattern_;
-    calendar_ = other.calendar_;
-    impl_.reset();
-  }
-  return *this;
-}
-
+DateFormat::DateFormat(const DateFormat&) = default;
+DateFormat& DateFormat::operator=(const DateFormat&) = default;
 DateFormat::DateFormat(DateFormat&&) noexcept = default;
 DateFormat& DateFormat::operator=(DateFormat&&) noexcept = default;
 DateFormat::~DateFormat() = default;
 
 DateFormat::Impl& DateFormat::impl() const {
-  if (!impl_) {
+  return impl_.get([&] {
     UErrorCode status = U_ZERO_ERROR;
     auto format = std::make_unique<icu::SimpleDateFormat>(icu::UnicodeString::fromUTF8(pattern_),
                                                           icu::Locale("en_US_POSIX"), status);
     if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU date format: ") + u_errorName(status));
     format->setCalendar(*static_cast<icu::Calendar*>(calendar_.icuCalendar()));
     format->setLenient(false);
-    impl_ = std::make_unique<Impl>(Impl{std::move(format)});
-  }
-  return *impl_;
+    return Impl{std::move(format)};
+  });
 }
 
 std::string DateFormat::format(Instant instant) const {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/Calendar.hpp"
+#include "platform/LazyCache.hpp"
 
 namespace lumetra {
 
@@ -15,8 +16,8 @@ namespace lumetra {
 class DateFormat {
  public:
   DateFormat(std::string pattern, Calendar calendar);
-  DateFormat(const DateFormat& other);
-  DateFormat& operator=(const DateFormat& other);
+  DateFormat(const DateFormat&);
+  DateFormat& operator=(const DateFormat&);
   DateFormat(DateFormat&&) noexcept;
   DateFormat& operator=(DateFormat&&) noexcept;
   ~DateFormat();
@@ -33,7 +34,7 @@ class DateFormat {
 
   std::string pattern_;
   Calendar calendar_;
-  mutable std::unique_ptr<Impl> impl_;
+  LazyCache<Impl> impl_;
 };
 
 }  // namespace lumetra

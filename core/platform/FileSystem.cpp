@@ -44,22 +44,28 @@ std::string uuid() {
   return text;
 }
 
+void replaceAtomically(const std::filesystem::path& destination,
+                       const std::function<void(const std::filesystem::path& temporary)>& make,
+                       const std::string& temporaryName) {
+  const auto temporary = destination.parent_path() / (temporaryName.empty() ? "." + destination.filename().string() +
+                                                                                  "." + uuid()
+                                                                            : temporaryName);
+  std::error_code ignored;
+  try {
+    make(temporary);
+    if (const int error = FileSystem::rename(temporary, destination); error != 0) fail("Couldn't write", destination, error);
+  } catch (...) {
+    std::filesystem::remove_all(temporary, ignored);
+    throw;
+  }
+}
+
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes) {
-  const auto temporary = file.parent_path() / ("." + file.filename().string() + "." + uuid());
-  FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (!fd.valid()) fail("Couldn't write", file, errno);
-  if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
-    const int error = errno != 0 ? errno : EIO;
-    fd.reset();
-    ::unlink(temporary.c_str());
-    fail("Couldn't write", file, error);
-  }
-  fd.reset();
-  if (::rename(temporary.c_str(), file.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    fail("Couldn't write", file, error);
-  }
+  replaceAtomically(file, [&](const std::filesystem::path& temporary) {
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!fd.valid()) fail("Couldn't write", file, errno);
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) fail("Couldn't write", file, errno != 0 ? errno : EIO);
+  });
 }
 
 void removeFile(const std::filesystem::path& path) noexcept { (void)::remove(path.c_str()); }

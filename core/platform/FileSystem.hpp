@@ -1,11 +1,21 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace lumetra::FileSystem {
+
+// Puts a new item at `destination` in one step: `make` creates it (a file, a link, a folder or a
+// socket) at a temporary path in the same folder, which is then renamed over `destination`, so
+// the old item stays whole until the new one is. The temporary item never outlives a failure. `temporaryName` is the
+// temporary's file name, by default "." + the destination's name + "." + a UUID. Throws what
+// `make` throws, or std::filesystem::filesystem_error.
+void replaceAtomically(const std::filesystem::path& destination,
+                       const std::function<void(const std::filesystem::path& temporary)>& make,
+                       const std::string& temporaryName = {});
 
 // Replaces the file with `bytes` in one step: written to a temporary file in the same folder,
 // flushed to disk, then renamed over it; the temporary file never outlives a failure.
