@@ -15,7 +15,14 @@ const std::string kHeader = "Project,Date,Start,End,Duration,Hours,Entry,Descrip
 
 WorkSession session(std::int64_t id, std::int64_t project, Instant start, std::optional<Instant> end,
                     std::optional<std::string> description = std::nullopt) {
-  return WorkSession{id, project, start, end, end.value_or(start), EndReason::manual, false, std::move(description),
+  return WorkSession{id,
+                     project,
+                     start,
+                     end,
+                     end.value_or(start),
+                     EndReason::manual,
+                     false,
+                     std::move(description),
                      SessionTimes::real};
 }
 
@@ -32,8 +39,8 @@ TEST(CSVExporterTest, RowsInStartThenIdOrder) {
   auto imported = session(2, 1, localTime(2024, 5, 1, 9, 15, 42) + 0.9, localTime(2024, 5, 1, 9, 0), "say \"hi\"");
   imported.endReason = EndReason::imported;
   imported.times = SessionTimes::approximate;
-  const std::string text = CSVExporter::csv({running, added, imported}, projects, {{2, "src-2"}},
-                                            localTime(2024, 5, 1, 11, 30), kZone);
+  const std::string text =
+      CSVExporter::csv({running, added, imported}, projects, {{2, "src-2"}}, localTime(2024, 5, 1, 11, 30), kZone);
   EXPECT_EQ(text, kHeader +
                       "Garden,2024-05-01,2024-05-01 09:15:42,2024-05-01 09:00:00,0:00:00,0.0000,imported,\"say "
                       "\"\"hi\"\"\",approximate,src-2\r\n"
@@ -43,8 +50,11 @@ TEST(CSVExporterTest, RowsInStartThenIdOrder) {
 
 TEST(CSVExporterTest, FormulaGuardComesBeforeQuoting) {
   const std::vector<std::pair<std::string, std::string>> cases{
-      {"=SUM(A1)", "'=SUM(A1)"}, {" -x", "' -x"}, {"a, b", "\"a, b\""}, {"=a,b", "\"'=a,b\""},
-      {"\uFEFF@x", "'\uFEFF@x"}, {"", ""},      {"plain", "plain"},   {"two\nlines", "\"two\nlines\""},
+      {"=SUM(A1)", "'=SUM(A1)"},    {" -x", "' -x"},
+      {"a, b", "\"a, b\""},         {"=a,b", "\"'=a,b\""},
+      {"\uFEFF@x", "'\uFEFF@x"},    {"", ""},
+      {"plain", "plain"},           {"two\nlines", "\"two\nlines\""},
+      {"cr\ronly", "\"cr\ronly\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
   };
   for (const auto& [value, written] : cases) {
     EXPECT_EQ(CSVExporter::field(CSVExporter::formulaGuarded(value)), written) << value;

@@ -1,8 +1,6 @@
 // `lumetra-app install-tool` and `install-claude` with HOME in a temporary folder; the tool they
 // register then serves MCP. As root, run as nobody, so that /usr/local/bin stays untouched.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -18,39 +16,14 @@ namespace fs = std::filesystem;
 // Runs a program with only the given environment, as nobody when this process is root.
 test::ProcessResult runUnprivileged(const std::string& program, const std::vector<std::string>& arguments,
                                     const std::vector<std::string>& environment, const std::string& input = {}) {
-  int out[2], in[2];
-  if (::pipe(out) != 0 || ::pipe(in) != 0) return {};
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
-    ::dup2(out[1], 2);
-    ::close(in[1]);
-    ::close(out[0]);
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
-    std::vector<std::string> argTexts{program};
-    argTexts.insert(argTexts.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv, envp;
-    for (auto& text : argTexts) argv.push_back(text.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> envTexts = environment;
-    for (auto& text : envTexts) envp.push_back(text.data());
-    envp.push_back(nullptr);
-    ::execve(program.c_str(), argv.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(in[0]);
-  ::close(out[1]);
-  if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
-  ::close(in[1]);
-  test::ProcessResult result;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) result.out.append(buffer, static_cast<std::size_t>(n));
-  ::close(out[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return result;
+  std::vector<std::string> words;
+  if (::geteuid() == 0) words = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  words.push_back("/usr/bin/env");
+  words.push_back("-i");
+  words.insert(words.end(), environment.begin(), environment.end());
+  words.push_back(program);
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return test::runProcess(words.front(), {words.begin() + 1, words.end()}, {}, input);
 }
 
 TEST(InstallProcessTest, LinkAndClaudeEntryStartTheMcpServer) {
@@ -62,15 +35,18 @@ TEST(InstallProcessTest, LinkAndClaudeEntryStartTheMcpServer) {
   }
   const std::vector<std::string> environment{"HOME=" + home.string(), "PATH=/usr/bin:/bin", "DISPLAY="};
 
-  if (const int status = runUnprivileged(LUMETRA_APP_PATH, {"help"}, environment).status; status == 126 || status == 127) {
+  if (const int status = runUnprivileged(LUMETRA_APP_PATH, {"help"}, environment).status;
+      status == 126 || status == 127) {
     GTEST_SKIP() << "the build folder isn't reachable by an unprivileged user";
   }
   auto result = runUnprivileged(LUMETRA_APP_PATH, {"install-tool"}, environment);
   ASSERT_EQ(result.status, 0) << result.out;
   const fs::path link = home / ".local/bin/lumetra";
   EXPECT_EQ(result.out, "Linked " + link.string() + " to " + fs::canonical(LUMETRA_TOOL_PATH).string() + ".\n" +
-                            (home / ".local/bin").string() + " isn't on your PATH. Add it, for example with: export "
-                                                            "PATH=\"" + (home / ".local/bin").string() + ":$PATH\"\n");
+                            (home / ".local/bin").string() +
+                            " isn't on your PATH. Add it, for example with: export "
+                            "PATH=\"" +
+                            (home / ".local/bin").string() + ":$PATH\"\n");
   EXPECT_EQ(runUnprivileged(link.string(), {"help"}, environment).status, 0);
 
   result = runUnprivileged(LUMETRA_APP_PATH, {"install-claude"}, environment);

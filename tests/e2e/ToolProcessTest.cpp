@@ -33,52 +33,26 @@ class ToolProcessTest : public testing::Test {
   std::unique_ptr<ControlServer> server;
 };
 
-TEST_F(ToolProcessTest, HelpPrintsThirtyThreeLines) {
-  const auto result = tool({"help"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 33);
-  EXPECT_TRUE(result.out.starts_with("Usage: lumetra <command> [options]\n\nCommands:\n"));
-  EXPECT_EQ(result.err, "");
-}
-
 TEST_F(ToolProcessTest, NothingListeningExitsThree) {
-  auto result = tool({"status"});
+  const auto result = tool({"status"});
   EXPECT_EQ(result.status, 3);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "lumetra: Lumetra isn't running. Open it and try again.\n");
-
-  result = tool({"status", "--json"});
-  EXPECT_EQ(result.status, 3);
-  EXPECT_EQ(result.out,
-            "{\n  \"error\" : {\n    \"code\" : \"not_running\",\n    \"message\" : \"Lumetra isn't running. Open it "
-            "and try again.\"\n  }\n}\n");
-  EXPECT_EQ(result.err, "");
-}
-
-TEST_F(ToolProcessTest, UsageErrorExitsTwo) {
-  const auto result = tool({"start"});
-  EXPECT_EQ(result.status, 2);
-  EXPECT_EQ(result.err, "lumetra: start needs a project name.\nRun “lumetra help” for usage.\n");
 }
 
 TEST_F(ToolProcessTest, PrintsTheApplicationsAnswer) {
-  serve(R"({"ok":true,"result":{"current":null,"date":"2024-05-01","last_session":null,"today":[],"today_seconds":0}})");
+  serve(
+      R"({"ok":true,"result":{"current":null,"date":"2024-05-01","last_session":null,"today":[],"today_seconds":0}})");
   const auto result = tool({"status"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "Not tracking\nToday: 0m\n");
   EXPECT_EQ(requests, std::vector<std::string>{R"({"command":"status","version":1})"});
 }
 
-TEST_F(ToolProcessTest, RefusalExitsOne) {
-  serve(R"({"error":{"code":"not_tracking","message":"Nothing is being tracked."},"ok":false})");
-  const auto result = tool({"stop"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "lumetra: Nothing is being tracked.\n");
-}
-
 TEST_F(ToolProcessTest, ImportReadsStandardInputAndFiles) {
-  serve(R"({"ok":true,"result":{"dry_run":true,"allow_overlaps":false,"imported":false,"sessions":0,)"
-        R"("approximate_sessions":0,"placeholder_sessions":0,"seconds":0,"skipped":0,"projects":[],"overlaps":[],"problems":[]}})");
+  serve(
+      R"({"ok":true,"result":{"dry_run":true,"allow_overlaps":false,"imported":false,"sessions":0,)"
+      R"("approximate_sessions":0,"placeholder_sessions":0,"seconds":0,"skipped":0,"projects":[],"overlaps":[],"problems":[]}})");
   auto result = tool({"import", "-", "--dry-run"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "Nothing to import.\n");
@@ -102,13 +76,8 @@ TEST_F(ToolProcessTest, UnreadableImportsExitOneAndSendNothing) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "lumetra: " + (folder / "big.csv").string() +
                             " is too large to import at once. Split it into files under 8 MB.\n");
-  result = tool({"import", "-"}, "Caf\xE9\n");
-  EXPECT_EQ(result.err, "lumetra: standard input isn't UTF-8 text. Save it as CSV UTF-8 and try again.\n");
   result = tool({"import", "nowhere.csv"});
   EXPECT_EQ(result.err, "lumetra: Couldn't read nowhere.csv: No such file or directory.\n");
-  result = tool({"import", (folder / "latin1.csv").string(), "--json"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_TRUE(result.out.starts_with("{\n  \"error\" : {\n    \"code\" : \"failed\",")) << result.out;
   EXPECT_TRUE(requests.empty());
 }
 

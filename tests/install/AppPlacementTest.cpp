@@ -20,19 +20,6 @@ void makeBundle(const fs::path& bundle, const std::string& identifier) {
   test::writeFile(bundle / "Contents/MacOS/app", "binary");
 }
 
-TEST(AppMoverTest, ApplicationsFolders) {
-  test::TemporaryDirectory home;
-  fs::create_directories(home / "Applications/Lumetra.app");
-  fs::create_directories(home / "ApplicationsOld/Lumetra.app");
-  fs::create_directory_symlink(home / "Applications", home / "link");
-  EXPECT_TRUE(AppMover::isInApplicationsFolder(home / "Applications/Lumetra.app", home.path()));
-  EXPECT_TRUE(AppMover::isInApplicationsFolder(home / "link/Lumetra.app", home.path()));
-  EXPECT_FALSE(AppMover::isInApplicationsFolder(home / "ApplicationsOld/Lumetra.app", home.path()));
-  EXPECT_FALSE(AppMover::isInApplicationsFolder(home / "Applications", home.path()));
-  EXPECT_TRUE(AppMover::isTranslocated("/private/var/folders/x/AppTranslocation/1/Lumetra.app"));
-  EXPECT_FALSE(AppMover::isTranslocated("/tmp/AppTranslocationX/Lumetra.app"));
-}
-
 TEST(AppMoverTest, InstalledCopiesAndInstall) {
   test::TemporaryDirectory folder;
   makeBundle(folder / "a/Hourbook.app", "com.oakmoth.hourbook");

@@ -32,13 +32,6 @@ class ToolInstallerTest : public testing::Test {
   fs::path bin = folder / "home/.local/bin";
 };
 
-TEST_F(ToolInstallerTest, Locations) {
-  EXPECT_EQ(ToolInstaller::toolURL("/Applications/Lumetra.app"), "/Applications/Lumetra.app/Contents/Helpers/lumetra");
-  EXPECT_EQ(ToolInstaller::userFolder("/home/a"), "/home/a/.local/bin");
-  EXPECT_EQ(ToolInstaller::destinationFolder("/home/a", folder / "missing"), "/home/a/.local/bin");
-  EXPECT_EQ(ToolInstaller::destinationFolder("/home/a", folder.path()), folder.path());
-}
-
 TEST_F(ToolInstallerTest, LinksAndReplacesOnlyWhatIsLumetras) {
   EXPECT_EQ(installed(), (bin / "lumetra").string());  // the folder is created
   EXPECT_EQ(fs::read_symlink(bin / "lumetra"), tool);

@@ -94,7 +94,8 @@ TEST_F(StoreEditingTest, SplitClosedAndOpenSessions) {
 
   // A hand-entered session keeps its end reason on the first part.
   const auto added = add(writing, at(8, 0), at(9, 0));
-  EXPECT_EQ(store().splitSession(added.id, at(8, 30), std::nullopt, std::nullopt, now).first.endReason, EndReason::added);
+  EXPECT_EQ(store().splitSession(added.id, at(8, 30), std::nullopt, std::nullopt, now).first.endReason,
+            EndReason::added);
 
   // The open session's second part stays open; a split less than a second before now fails.
   const auto open = store().insertSession(garden, at(11, 30), std::nullopt);
@@ -109,12 +110,9 @@ TEST_F(StoreEditingTest, SplitFailingMidwayLeavesNothing) {
   const auto session = add(garden, at(10, 0), at(11, 0));
   failOn("INSERT");
   const std::string before = dump();
-  try {
-    (void)store().splitSession(session.id, at(10, 30), std::nullopt, std::nullopt, now);
-    ADD_FAILURE();
-  } catch (const DatabaseError& error) {
-    EXPECT_EQ(error.description(), "Constraint violated: injected failure");
-  }
+  EXPECT_EQ(test::thrownText<DatabaseError>(
+                [&] { (void)store().splitSession(session.id, at(10, 30), std::nullopt, std::nullopt, now); }),
+            "Constraint violated: injected failure");
   EXPECT_EQ(dump(), before);
 }
 
@@ -125,8 +123,8 @@ TEST_F(StoreEditingTest, MergeRules) {
   EXPECT_EQ(store().mergeableNeighbours(b.id, kTolerance, now), (Store::Neighbours{a, std::nullopt}));
   store().db().query("INSERT INTO session_sources VALUES ('s-a', ?), ('s-b', ?)", {a.id, b.id});
 
-  const auto merged = store().mergeSessions(a.id, b.id, Store::mergedDescription(a.description, b.description),
-                                            kTolerance, now);
+  const auto merged =
+      store().mergeSessions(a.id, b.id, Store::mergedDescription(a.description, b.description), kTolerance, now);
   EXPECT_EQ(merged, (WorkSession{a.id, garden, at(10, 0), at(11, 0), at(11, 0), EndReason::added, true,
                                  "Design; design", SessionTimes::real}));
   EXPECT_EQ(store().session(a.id), merged);

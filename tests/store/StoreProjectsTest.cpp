@@ -11,9 +11,9 @@ class StoreProjectsTest : public StoreFixture {};
 
 TEST(StoreTextRulesTest, StartsLikeFormula) {
   const std::vector<std::pair<std::string, bool>> cases{
-      {"=SUM(A1)", true},  {" +1", true},       {"@home", true},    {"\uFEFF-x", true},  {"\u200B-x", true},
-      {"\t\n=x", true},    {"", false},         {"   ", false},     {"a=b", false},      {"\u2013 dash", false},
-      {"\uFEFF", false},   {"Plan", false},     {"\u00A0@x", true},
+      {"=SUM(A1)", true}, {" +1", true},   {"@home", true},    {"\uFEFF-x", true}, {"\u200B-x", true},
+      {"\t\n=x", true},   {"", false},     {"   ", false},     {"a=b", false},     {"\u2013 dash", false},
+      {"\uFEFF", false},  {"Plan", false}, {"\u00A0@x", true},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(Store::startsLikeFormula(text), expected) << text;
 }
@@ -25,12 +25,8 @@ TEST(StoreTextRulesTest, Descriptions) {
   EXPECT_EQ(Store::validDescription(""), std::nullopt);
   EXPECT_EQ(Store::validDescription(" Plan "), "Plan");
   EXPECT_EQ(Store::validDescription("  =x  ", {std::nullopt, "=x"}), "=x");
-  try {
-    (void)Store::validDescription("=x", {"= x"});
-    ADD_FAILURE();
-  } catch (const StoreError& error) {
-    EXPECT_EQ(error, StoreError::leadingFormulaCharacter(Field::description));
-  }
+  EXPECT_EQ(test::thrown<StoreError>([&] { (void)Store::validDescription("=x", {"= x"}); }),
+            StoreError::leadingFormulaCharacter(Field::description));
 }
 
 TEST(StoreTextRulesTest, MergedDescription) {

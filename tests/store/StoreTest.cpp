@@ -23,8 +23,10 @@ class StoreTest : public test::StoreFixture {
                INSERT INTO projects VALUES (1, 'Garden', 0, 100);
                INSERT INTO sessions VALUES (1, 1, 1000, 2000, 2000, 'manual');
                INSERT INTO settings VALUES ('idle_timeout', '300.0');)");
-    if (version >= 2) db.exec("ALTER TABLE sessions ADD COLUMN edited INTEGER NOT NULL DEFAULT 0; UPDATE sessions SET edited = 1;");
-    if (version >= 3) db.exec("ALTER TABLE sessions ADD COLUMN description TEXT; UPDATE sessions SET description = 'Beds';");
+    if (version >= 2)
+      db.exec("ALTER TABLE sessions ADD COLUMN edited INTEGER NOT NULL DEFAULT 0; UPDATE sessions SET edited = 1;");
+    if (version >= 3)
+      db.exec("ALTER TABLE sessions ADD COLUMN description TEXT; UPDATE sessions SET description = 'Beds';");
     db.exec("PRAGMA user_version = " + std::to_string(version));
   }
 
@@ -47,7 +49,8 @@ TEST_F(StoreTest, NewFileHasTheWholeSchema) {
                                                       "idx_sessions_project_start", "idx_sessions_start"}));
   const auto project = store().createProject("Garden", Instant(1));
   store().db().exec("INSERT INTO sessions (project_id, start_at, last_active_at) VALUES (1, 5, 5)");
-  EXPECT_EQ(store().db().query("SELECT times, edited, description FROM sessions").front().optionalText("times"), "real");
+  EXPECT_EQ(store().db().query("SELECT times, edited, description FROM sessions").front().optionalText("times"),
+            "real");
   EXPECT_EQ(project.id, 1);
 }
 
@@ -88,16 +91,14 @@ TEST_F(StoreTest, FailedStepIsRolledBackAndResumedLater) {
     Database db(path());
     db.exec("CREATE TABLE session_sources (x)");
   }
-  try {
-    Store failing(path());
-    ADD_FAILURE();
-  } catch (const DatabaseError& error) {
-    EXPECT_EQ(error.description(), "Database error: table session_sources already exists");
-  }
+  EXPECT_EQ(test::thrownText<DatabaseError>([&] { Store failing(path()); }),
+            "Database error: table session_sources already exists");
   {
     Database db(path());
     EXPECT_EQ(db.query("PRAGMA user_version").front().integer("user_version"), 3);
-    EXPECT_EQ(db.query("SELECT COUNT(*) AS n FROM pragma_table_info('sessions') WHERE name = 'times'").front().integer("n"), 0);
+    EXPECT_EQ(
+        db.query("SELECT COUNT(*) AS n FROM pragma_table_info('sessions') WHERE name = 'times'").front().integer("n"),
+        0);
     db.exec("DROP TABLE session_sources");
   }
   EXPECT_EQ(version(), 4);
@@ -123,7 +124,8 @@ TEST_F(StoreTest, DeletingAProjectRemovesItsSessionsAndSources) {
   const auto other = store().createProject("Other", at(8, 0));
   const auto kept = store().addSession(other.id, at(9, 0), at(9, 30), std::nullopt, at(12, 0));
   const auto gone = store().addSession(garden.id, at(10, 0), at(10, 30), std::nullopt, at(12, 0));
-  store().db().query("INSERT INTO session_sources (source_id, session_id) VALUES ('a', ?), ('b', ?)", {gone.id, kept.id});
+  store().db().query("INSERT INTO session_sources (source_id, session_id) VALUES ('a', ?), ('b', ?)",
+                     {gone.id, kept.id});
   store().deleteProject(garden.id);
   EXPECT_EQ(store().session(gone.id), std::nullopt);
   EXPECT_EQ(store().session(kept.id), kept);

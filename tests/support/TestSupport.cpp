@@ -1,19 +1,20 @@
 #include "support/TestSupport.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <chrono>
 #include <fstream>
-#include <thread>
+#include <iterator>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 #include "platform/Calendar.hpp"
 #include "store/Database.hpp"
@@ -73,84 +74,57 @@ TemporaryDirectory::~TemporaryDirectory() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment, const std::string& input) {
+namespace {
+// Starts the program with its standard streams on these files; the error file may be the output's.
+pid_t spawn(const std::string& program, const std::vector<std::string>& arguments,
+            const std::map<std::string, std::string>& environment, const std::filesystem::path& in,
+            const std::filesystem::path& out, const std::filesystem::path& err) {
   CommandLine line(program, arguments, environment);
-
-  int in[2], out[2], err[2];
-  if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe");
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (err == out) {
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, line.argv.data(), line.envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
   if (spawned != 0) throw std::runtime_error("posix_spawn failed for " + program);
+  return pid;
+}
 
-  // Feed standard input and drain both outputs together, so no pipe fills up and stalls.
-  ProcessResult result;
-  std::size_t fed = 0;
-  int inFd = in[1];
-  if (input.empty()) {
-    ::close(inFd);
-    inFd = -1;
-  }
-  (void)::fcntl(out[0], F_SETFL, O_NONBLOCK);
-  (void)::fcntl(err[0], F_SETFL, O_NONBLOCK);
-  bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
-    pollfd fds[3] = {{outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}, {inFd, POLLOUT, 0}};
-    if (::poll(fds, 3, -1) < 0 && errno != EINTR) break;
-    char buffer[65536];
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].revents == 0) continue;
-      const ssize_t n = ::read(i == 0 ? out[0] : err[0], buffer, sizeof buffer);
-      if (n > 0) {
-        (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EAGAIN) {
-        (i == 0 ? outOpen : errOpen) = false;
-      }
-    }
-    if (inFd >= 0 && fds[2].revents != 0) {
-      const ssize_t n = ::write(inFd, input.data() + fed, std::min<std::size_t>(input.size() - fed, 65536));
-      if (n > 0) fed += static_cast<std::size_t>(n);
-      if (n <= 0 || fed == input.size()) {
-        ::close(inFd);
-        inFd = -1;
-      }
-    }
-  }
-  if (inFd >= 0) ::close(inFd);
-  ::close(out[0]);
-  ::close(err[0]);
+int waitFor(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string contents(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+}  // namespace
+
+ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment, const std::string& input) {
+  // Files rather than pipes: nothing can fill up and stall, whatever the sizes.
+  TemporaryDirectory streams;
+  writeFile(streams / "in", input);
+  ProcessResult result;
+  result.status = waitFor(spawn(program, arguments, environment, streams / "in", streams / "out", streams / "err"));
+  result.out = contents(streams / "out");
+  result.err = contents(streams / "err");
   return result;
 }
 
-
 BackgroundProcess::BackgroundProcess(const std::string& program, const std::vector<std::string>& arguments,
                                      const std::map<std::string, std::string>& environment,
-                                     const std::filesystem::path& logFile) {
-  CommandLine line(program, arguments, environment);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, line.argv.data(), line.envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) throw std::runtime_error("posix_spawn failed for " + program);
-  pid_ = pid;
-}
+                                     const std::filesystem::path& logFile)
+    : pid_(spawn(program, arguments, environment, "/dev/null", logFile, logFile)) {}
 
 BackgroundProcess::~BackgroundProcess() {
   if (pid_ > 0) (void)stop(SIGKILL);
@@ -159,11 +133,7 @@ BackgroundProcess::~BackgroundProcess() {
 int BackgroundProcess::stop(int signal) {
   if (pid_ <= 0) return -1;
   ::kill(pid_, signal);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return waitFor(std::exchange(pid_, -1));
 }
 
 bool waitForPath(const std::filesystem::path& path, double seconds) {

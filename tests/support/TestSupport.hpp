@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Instant.hpp"
@@ -38,8 +39,7 @@ struct ProcessResult {
 
 // Runs a program to its end with the given arguments, extra environment and standard input.
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment = {},
-                         const std::string& input = {});
+                         const std::map<std::string, std::string>& environment = {}, const std::string& input = {});
 
 // A process started in the background, killed (SIGKILL) if still running when released.
 class BackgroundProcess {
@@ -65,6 +65,24 @@ Instant localTime(int year, int month, int day, int hour, int minute, int second
 // Every row of every table, in table and row order, as text: compared before and after an
 // operation that was refused, to show that it changed nothing.
 std::string dumpTables(Database& db);
+
+// The exception of type E that `action` throws, or nullopt when it returns.
+template <class E, class F>
+std::optional<E> thrown(F&& action) {
+  try {
+    action();
+  } catch (const E& error) {
+    return error;
+  }
+  return std::nullopt;
+}
+
+// The description of the Error of type E that `action` throws, or "(nothing thrown)".
+template <class E, class F>
+std::string thrownText(F&& action) {
+  const auto error = thrown<E>(std::forward<F>(action));
+  return error ? error->description() : "(nothing thrown)";
+}
 
 // Writes bytes to a file, replacing it.
 void writeFile(const std::filesystem::path& path, const std::string& bytes);

@@ -39,28 +39,22 @@ TEST_F(TrackerTest, StartSwitchAndStop) {
 
   const auto switched = tracker().start(writing, std::nullopt, at(9, 30));
   ASSERT_TRUE(switched);
-  EXPECT_EQ(switched->end, at(9, 30));
   EXPECT_EQ(switched->endReason, EndReason::switched);
   EXPECT_EQ(store().session(first.id)->endReason, EndReason::switched);
   EXPECT_EQ(tracker().current()->projectId, writing);
 
   const auto stopped = tracker().stop(at(10, 0), EndReason::manual);
-  EXPECT_EQ(stopped->endReason, EndReason::manual);
   EXPECT_EQ(stopped->end, at(10, 0));
-  EXPECT_FALSE(tracker().isTracking());
   EXPECT_EQ(store().openSession(), std::nullopt);
-  EXPECT_EQ(tracker().stop(at(10, 1), EndReason::manual), std::nullopt);
 }
 
 TEST_F(TrackerTest, SessionsUnderASecondAreDiscarded) {
   (void)tracker().start(garden, std::nullopt, at(9, 0));
-  const auto id = tracker().current()->id;
   EXPECT_EQ(tracker().start(writing, std::nullopt, at(9, 0) + 0.2), std::nullopt);
   const auto left = store().sessions(std::nullopt, std::nullopt, std::nullopt);
   ASSERT_EQ(left.size(), 1u);  // SQLite may hand the freed id to the new row
   EXPECT_EQ(left.front().projectId, writing);
   EXPECT_EQ(left.front().id, tracker().current()->id);
-  (void)id;
   EXPECT_EQ(tracker().stop(at(9, 0) + 0.7, EndReason::manual), std::nullopt);
   EXPECT_TRUE(store().sessions(std::nullopt, std::nullopt, std::nullopt).empty());
 }
@@ -81,12 +75,12 @@ TEST_F(TrackerTest, IdleStopsAtTheLastInput) {
     ASSERT_EQ(tracker().tick(at(9, 10) + idle, idle), std::nullopt) << idle;
   }
   EXPECT_EQ(tracker().current()->lastActive, at(9, 10));
-  const auto event = tracker().tick(at(9, 10) + 610, 610);
+  EXPECT_EQ(tracker().tick(at(9, 10) + 599, 599), std::nullopt);
+  const auto event = tracker().tick(at(9, 10) + 600, 600);  // exactly the time-out
   ASSERT_TRUE(event);
   EXPECT_EQ(event->reason, EndReason::idle);
   EXPECT_EQ(event->endedAt, at(9, 10));
-  EXPECT_EQ(event->retracted, 610);
-  EXPECT_EQ(store().session(event->sessionId)->end, event->endedAt);
+  EXPECT_EQ(event->retracted, 600);
   EXPECT_EQ(store().session(event->sessionId)->endReason, EndReason::idle);
   EXPECT_FALSE(tracker().isTracking());
 }
@@ -154,41 +148,26 @@ TEST_F(TrackerTest, ResumeWindowBoundary) {
   store().closeSession(last.id, at(9, 0), at(9, 0), EndReason::manual);
   EXPECT_EQ(tracker(at(9, 0) + 86'400 - 60).resumableSession(at(9, 0) + 86'400 - 60)->id, last.id);
   EXPECT_EQ(tracker().resumableSession(at(9, 0) + 86'400), std::nullopt);
-  try {
-    (void)tracker().resumeLastSession(at(9, 0) + 86'400);
-    ADD_FAILURE();
-  } catch (const ResumeError& error) {
-    EXPECT_EQ(error.description(),
-              "There's no session to resume. Only a tracked session that ended less than 24 hours ago, in a project "
-              "that isn't archived, can be.");
-  }
+  EXPECT_THROW((void)tracker().resumeLastSession(at(9, 0) + 86'400), ResumeError);
   const auto resumed = tracker().resumeLastSession(at(10, 0));
   EXPECT_NE(resumed.id, last.id);
   EXPECT_EQ(resumed.description, "Beds");
   EXPECT_THROW((void)tracker().resumeLastSession(at(10, 5)), ResumeError);
-  EXPECT_EQ(tracker().resumableSession(at(10, 5)), std::nullopt);
 }
 
 TEST_F(TrackerTest, ResumeRefusals) {
   const auto last = store().insertSession(garden, at(8, 0), std::nullopt);
   store().closeSession(last.id, at(9, 0), at(9, 0), EndReason::manual);
   store().setArchived(garden, true);
-  try {
-    (void)tracker().resume(last.id, false, at(10, 0));
-    ADD_FAILURE();
-  } catch (const ResumeError& error) {
-    EXPECT_EQ(error, ResumeError(ResumeError::Case::projectUnavailable));
-    EXPECT_EQ(error.description(), "That session's project is archived or deleted. Unarchive it to track it again.");
-  }
+  const auto error = test::thrown<ResumeError>([&] { (void)tracker().resume(last.id, false, at(10, 0)); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, ResumeError(ResumeError::Case::projectUnavailable));
+  EXPECT_EQ(error->description(), "That session's project is archived or deleted. Unarchive it to track it again.");
   EXPECT_EQ(tracker().resumableSession(at(10, 0)), std::nullopt);
   EXPECT_THROW((void)tracker().resume(999, false, at(10, 0)), StoreError);
   (void)tracker().start(writing, std::nullopt, at(10, 0));
-  try {
-    (void)tracker().resumeLastSession(at(10, 5));
-    ADD_FAILURE();
-  } catch (const ResumeError& error) {
-    EXPECT_EQ(error.description(), "Something is already being tracked. Use start to switch to a project.");
-  }
+  EXPECT_EQ(test::thrownText<ResumeError>([&] { (void)tracker().resumeLastSession(at(10, 5)); }),
+            "Something is already being tracked. Use start to switch to a project.");
   // Hand-entered sessions are never the last tracked one.
   store().setArchived(garden, false);
   (void)tracker().stop(at(10, 10), EndReason::manual);
@@ -200,7 +179,6 @@ TEST_F(TrackerTest, GuardedEditsKeepTheRunningSessionInStep) {
   (void)tracker().start(garden, std::nullopt, at(9, 0));
   const auto id = tracker().current()->id;
   EXPECT_EQ(tracker().setDescription(id, "Beds").description, "Beds");
-  EXPECT_EQ(tracker().current()->description, "Beds");
 
   // Editing the running session's times keeps it running even when an end is given.
   const auto edited = tracker().editSession(id, writing, at(8, 30), at(9, 10), at(9, 20));
@@ -235,7 +213,6 @@ TEST_F(TrackerTest, CanResumeAnAutomaticStop) {
   const AutoStopEvent event{42, garden, at(8, 0), "Old", at(9, 0), 600, EndReason::idle};
   EXPECT_TRUE(tracker().canResume(event, at(9, 0) + 86'399));
   EXPECT_FALSE(tracker().canResume(event, at(9, 0) + 86'400));
-  EXPECT_EQ(tracker().description(event), "Old");
   store().setArchived(garden, true);
   EXPECT_FALSE(tracker().canResume(event, at(9, 30)));
   EXPECT_THROW((void)tracker().resume(event, at(9, 30)), ResumeError);
