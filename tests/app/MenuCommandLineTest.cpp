@@ -33,11 +33,8 @@ TEST(MenuCommandLineTest, UsageErrorsSendNothing) {
       {{"session", "add", "A", "09:00"}, "session add needs a project, a start and an end."},
       {{"session", "add", "A", "9am", "10:00"}, "“9am” isn't a time. Use HH:MM, “YYYY-MM-DD HH:MM” or an ISO 8601 time."},
       {{"session", "delete", "x"}, "“x” isn't a session id. Ids are shown by “lumetra sessions”."},
-      {{"session", "delete", "0"}, "“0” isn't a session id. Ids are shown by “lumetra sessions”."},
       {{"session", "delete", "1", "-d", "x"}, "session delete doesn't take --description."},
       {{"idle-timeout", "0"}, "“0” isn't a number of minutes above 0."},
-      {{"idle-timeout", "ten"}, "“ten” isn't a number of minutes above 0."},
-      {{"projects", "--bogus"}, "Unknown option --bogus."},
       {{"session", "split", "1", "10:00", "--first"}, "--first needs a value."},
   };
   for (const auto& [words, message] : cases) {
