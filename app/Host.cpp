@@ -1,5 +1,6 @@
 #include "Host.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "control/ControlServer.hpp"
 #include "install/LegacyData.hpp"
 #include "install/RunMode.hpp"
+#include "platform/FileLock.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/IdleTime.hpp"
 #include "platform/ProcessInfo.hpp"
@@ -29,16 +31,62 @@ constexpr auto kHeartbeat = std::chrono::seconds(5);
 void say(const std::string& line) { std::cout << line << std::endl; }
 void complain(const std::string& line) { std::cerr << "lumetra-app: " << line << std::endl; }
 
+// The data folder must be this user's; one others may read or change is used, with a word.
+bool checkOwnership(const std::filesystem::path& directory) {
+  const auto status = FileSystem::status(directory);
+  if (!status) return true;  // creating it, or the lock, says what is wrong
+  if (status->owner != ProcessInfo::userId()) {
+    complain("The data folder " + directory.string() +
+             " belongs to another user, so Lumetra won't use it. Set LUMETRA_DATA_DIR to a folder of your own.");
+    return false;
+  }
+  if ((status->mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", status->mode);
+    say("The data folder " + directory.string() + " can be read or changed by other users (mode " + mode +
+        "). Run “chmod 700 " + directory.string() + "” to keep your time private.");
+  }
+  return true;
+}
+
 // Creates the directory (owner-only) when it is missing. False, after saying why, on failure.
 bool prepareDirectory(const std::filesystem::path& directory) {
   std::error_code error;
-  if (std::filesystem::is_directory(directory, error)) return true;
+  if (std::filesystem::is_directory(directory, error)) return checkOwnership(directory);
   if (!directory.parent_path().empty()) std::filesystem::create_directories(directory.parent_path(), error);
   if (const int failure = FileSystem::createFolder(directory, 0700); failure != 0) {
     complain("Couldn't create the data folder " + directory.string() + ": " + std::strerror(failure) + ".");
     return false;
   }
-  return true;
+  return checkOwnership(directory);
+}
+
+std::string damagedSentence(const std::filesystem::path& database, const std::string& finding) {
+  return "The database " + database.string() + " is damaged (" + finding +
+         "), so Lumetra won't use it. Restore it from a backup, or try “sqlite3 " + database.string() +
+         " .recover”, then start Lumetra again.";
+}
+
+// Moves the earlier application's data into place. False, after saying why, when it failed.
+bool takeOverLegacyData(const std::filesystem::path& earlier, const std::filesystem::path& current) {
+  try {
+    switch (LegacyData::migrate(earlier, current)) {
+      case LegacyData::Outcome::moved:
+        say("Moved your Hourbook data from " + earlier.string() + " to " + current.string() + ".");
+        break;
+      case LegacyData::Outcome::bothExist:
+        say("Hourbook's data is still in " + earlier.string() + "; Lumetra keeps using " + current.string() +
+            ". Move or delete one of them.");
+        break;
+      case LegacyData::Outcome::nothingToMove:
+        break;
+    }
+    return true;
+  } catch (const std::filesystem::filesystem_error& error) {
+    complain("Couldn't take over the Hourbook data in " + earlier.string() + ": " + error.code().message() +
+             ". Nothing else was changed; fix that and start Lumetra again.");
+    return false;
+  }
 }
 
 std::string whatStopped(Store& store, const AutoStopEvent& event) {
@@ -52,9 +100,8 @@ std::string whatStopped(Store& store, const AutoStopEvent& event) {
     case EndReason::recovered:
       return "Stopped " + name + at + ", where it was last active before Lumetra closed.";
     default:
-      return "Stopped " + name + at + ", the last input before " + CommandLineTool::Formatter::duration(
-                                                                          static_cast<std::int64_t>(event.retracted)) +
-             " without any.";
+      return "Stopped " + name + at + ", the last input before " +
+             CommandLineTool::Formatter::duration(static_cast<std::int64_t>(event.retracted)) + " without any.";
   }
 }
 
@@ -64,36 +111,51 @@ int run(const std::filesystem::path& dataDirectory) {
   // Signals are taken by sigwait below; every thread started from here on inherits the block.
   ProcessInfo::blockStopSignals();
   ProcessInfo::ignoreBrokenPipe();
+  // The database, its journal, the lock and the sockets are for this user alone.
+  ProcessInfo::createPrivateFiles();
 
   const RunMode mode = RunMode::current();
   const Environment environment = UserFolders::currentEnvironment();
   if (const auto note = mode.menuNote(UserFolders::home(environment))) say(*note);
   // A normal run takes over the earlier application's data before opening the store; a
-  // scratch run never touches it.
-  if (!mode.isScratch()) {
-    const auto earlier = LegacyData::defaultDirectory(environment);
-    try {
-      switch (LegacyData::migrate(earlier, dataDirectory)) {
-        case LegacyData::Outcome::moved:
-          say("Moved your Hourbook data from " + earlier.string() + " to " + dataDirectory.string() + ".");
-          break;
-        case LegacyData::Outcome::bothExist:
-          say("Hourbook's data is still in " + earlier.string() + "; Lumetra keeps using " + dataDirectory.string() +
-              ". Move or delete one of them.");
-          break;
-        case LegacyData::Outcome::nothingToMove:
-          break;
-      }
-    } catch (const std::filesystem::filesystem_error& error) {
-      complain("Couldn't take over the Hourbook data in " + earlier.string() + ": " + error.code().message() +
-               ". Nothing else was changed; fix that and start Lumetra again.");
-      return 1;
-    }
-  }
+  // scratch run never touches it. While the data folder doesn't exist no host can be using it,
+  // so the move may come before the lock; otherwise it waits for the lock.
+  const auto earlier = LegacyData::defaultDirectory(environment);
+  const bool moveFirst = !mode.isScratch() && LegacyData::needsMove(earlier, dataDirectory);
+  if (moveFirst && !takeOverLegacyData(earlier, dataDirectory)) return 1;
   if (!prepareDirectory(dataDirectory)) return 1;
+
+  FileLock lock(dataDirectory / std::string(lockName));
+  if (!lock.held()) {
+    if (lock.error() != 0) {
+      complain("Couldn't lock the data folder " + dataDirectory.string() + ": " + std::strerror(lock.error()) + ".");
+    } else {
+      std::string holder = FileLock::recorded(dataDirectory / std::string(lockName));
+      while (!holder.empty() && holder.back() == '\n') holder.pop_back();
+      complain("Lumetra is already running on " + dataDirectory.string() +
+               (holder.empty() ? "" : " (process " + holder + ")") + ". Stop it first, or use another data folder.");
+    }
+    return 1;
+  }
+  lock.record(std::to_string(ProcessInfo::processId()) + "\n");
+  if (!mode.isScratch() && !moveFirst && !takeOverLegacyData(earlier, dataDirectory)) return 1;
+
+  const auto databasePath = dataDirectory / std::string(Store::databaseName);
+  // Files from before the host made its files private are made so now; SQLite gives the journal
+  // files the database's own mode.
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    (void)FileSystem::setMode(databasePath.string() + suffix, 0600);
+  }
   std::unique_ptr<Store> store;
   try {
-    store = std::make_unique<Store>((dataDirectory / std::string(Store::databaseName)).string());
+    store = std::make_unique<Store>(databasePath.string());
+    if (const auto damage = store->damage()) {
+      complain(damagedSentence(databasePath, *damage));
+      return 1;
+    }
+  } catch (const DatabaseError& error) {
+    complain(error.isDamage() ? damagedSentence(databasePath, error.message()) : error.description());
+    return 1;
   } catch (const std::exception& error) {
     complain(describe(error));
     return 1;
@@ -107,11 +169,21 @@ int run(const std::filesystem::path& dataDirectory) {
   }
   if (const auto& event = tracker->recoveryEvent()) say(whatStopped(*store, *event));
 
+  // From here on only the owner thread uses them.
+  store->owner().release();
   ControlHandler control(*tracker);
   MenuHandler menu(*tracker, control);
+  std::atomic<bool> damaged = false;
   OwnerQueue owner(kHeartbeat, [&] {
+    if (damaged) return;
     try {
       if (const auto event = tracker->tick(Instant::now(), IdleTime::seconds())) say(whatStopped(*store, *event));
+    } catch (const DatabaseError& error) {
+      if (!error.isDamage()) return complain(error.description());
+      // Said once; writing on would only make it worse, so the host stops as on SIGTERM.
+      damaged = true;
+      complain(damagedSentence(databasePath, error.message()));
+      ProcessInfo::requestStop();
     } catch (const std::exception& error) {
       complain(describe(error));
     }
@@ -124,12 +196,13 @@ int run(const std::filesystem::path& dataDirectory) {
       return reply ? *reply : ControlHandler::response(ControlHandler::busy());
     };
   };
+  const std::string busy = ControlHandler::response(ControlHandler::busy());
   auto controlServer = std::make_unique<ControlServer>(
       ControlProtocol::socketURL(dataDirectory),
-      relayed([&control](const std::string& line, Instant now) { return control.respond(line, now); }));
+      relayed([&control](const std::string& line, Instant now) { return control.respond(line, now); }), busy);
   auto menuServer = std::make_unique<ControlServer>(
       dataDirectory / std::string(MenuCommandLine::socketName),
-      relayed([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }));
+      relayed([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }), busy);
   try {
     menuServer->start();
     controlServer->start();  // last: its socket file appearing means everything is ready
@@ -146,6 +219,8 @@ int run(const std::filesystem::path& dataDirectory) {
   controlServer.reset();
   menuServer.reset();
   owner.stop();
+  if (damaged) return 1;
+  store->owner().release();  // back to this thread, the owner thread having ended
   try {
     tracker->persist();
   } catch (const std::exception& error) {

@@ -65,6 +65,7 @@ ControlError mapped(const std::exception& failure) {
 MenuHandler::MenuHandler(Tracker& tracker, ControlHandler& control) : tracker_(tracker), control_(control) {}
 
 std::string MenuHandler::respond(const std::string& data, Instant now) {
+  tracker_.store().owner().assertHeld();
   try {
     JSON request;
     try {

@@ -8,7 +8,7 @@ OwnerQueue::OwnerQueue(std::chrono::milliseconds heartbeatInterval, Job heartbea
 OwnerQueue::~OwnerQueue() { stop(); }
 
 void OwnerQueue::schedule(Job job) {
-  std::lock_guard guard(lock_);
+  MutexLock guard(lock_);
   if (stopping_) return;
   jobs_.push_back(std::move(job));
   wake_.notify_one();
@@ -16,7 +16,7 @@ void OwnerQueue::schedule(Job job) {
 
 void OwnerQueue::stop() {
   {
-    std::lock_guard guard(lock_);
+    MutexLock guard(lock_);
     stopping_ = true;
     wake_.notify_one();
   }
@@ -28,8 +28,8 @@ void OwnerQueue::loop() {
   for (;;) {
     Job job;
     {
-      std::unique_lock guard(lock_);
-      wake_.wait_until(guard, nextBeat, [this] { return stopping_ || !jobs_.empty(); });
+      MutexLock guard(lock_);
+      guard.waitUntil(wake_, nextBeat, [this]() REQUIRES(lock_) { return stopping_ || !jobs_.empty(); });
       if (!jobs_.empty()) {
         job = std::move(jobs_.front());
         jobs_.pop_front();

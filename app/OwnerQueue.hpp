@@ -4,8 +4,9 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
+
+#include "platform/ThreadSafety.hpp"
 
 namespace lumetra {
 
@@ -31,10 +32,10 @@ class OwnerQueue {
 
   std::chrono::milliseconds interval_;
   Job heartbeat_;
-  std::mutex lock_;
+  Mutex lock_;
   std::condition_variable wake_;
-  std::deque<Job> jobs_;   // guarded by lock_
-  bool stopping_ = false;  // guarded by lock_
+  std::deque<Job> jobs_ GUARDED_BY(lock_);
+  bool stopping_ GUARDED_BY(lock_) = false;
   std::thread thread_;
 };
 

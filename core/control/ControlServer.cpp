@@ -5,24 +5,25 @@
 #include <exception>
 #include <memory>
 #include <semaphore>
+#include <string_view>
 
 #include "control/ControlProtocol.hpp"
-#include "platform/Socket.hpp"
 #include "control/SocketAddress.hpp"
 #include "control/SocketError.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
+#include "platform/Socket.hpp"
 #include "platform/UnixSocket.hpp"
 
 namespace lumetra {
 
-ControlServer::ControlServer(std::filesystem::path socketURL, Handler handler)
-    : socketURL_(std::move(socketURL)), handler_(std::move(handler)) {}
+ControlServer::ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply)
+    : socketURL_(std::move(socketURL)), handler_(std::move(handler)), busyReply_(std::move(busyReply)) {}
 
 ControlServer::~ControlServer() {
   stop();
-  std::unique_lock lock(connectionsLock_);
-  connectionsDone_.wait(lock, [this] { return activeConnections_ == 0; });
+  MutexLock lock(activeLock_);
+  lock.wait(activeDone_, [this]() REQUIRES(activeLock_) { return active_ == 0; });
 }
 
 void ControlServer::start() {
@@ -52,6 +53,7 @@ void ControlServer::start() {
   } catch (const std::filesystem::filesystem_error& error) {
     throw SocketError::system("rename", error.code().value());
   }
+  socketFile_ = FileSystem::identity(socketURL_);
   if (const int error = UnixSocket::setNonBlocking(fd.get(), true); error != 0) {
     fd.reset();
     FileSystem::removeFile(socketURL_);
@@ -78,57 +80,127 @@ void ControlServer::stop() {
   listener_.reset();
   wakeRead_.reset();
   wakeWrite_.reset();
-  FileSystem::removeFile(socketURL_);
+  // A server started later on the same path replaced the file with its own: that one stays.
+  if (socketFile_ && FileSystem::identity(socketURL_) == socketFile_) FileSystem::removeFile(socketURL_);
+  socketFile_.reset();
 }
 
 void ControlServer::acceptLoop() {
+  std::deque<Reading> reading;  // oldest first, so deadlines are in order too
+  std::vector<int> fds;
+  std::vector<bool> ready;
   for (;;) {
-    if (UnixSocket::waitReadable(listener_.get(), wakeRead_.get()) != UnixSocket::Readable::first) return;
-    // Accept everything pending; the listener is non-blocking, so this ends with EAGAIN.
-    for (;;) {
-      const int connection = UnixSocket::acceptConnection(listener_.get());
-      if (connection < 0) {
-        if (errno == EINTR || errno == ECONNABORTED) continue;
-        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-          // Out of descriptors: let served connections finish before trying again.
-          std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+    fds.assign({listener_.get(), wakeRead_.get()});
+    for (const auto& r : reading) fds.push_back(r.connection.get());
+    int timeout = -1;
+    if (!reading.empty()) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(reading.front().deadline - Clock::now());
+      timeout = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+    }
+    if (!UnixSocket::waitReadable(fds, timeout, ready) || ready[1]) return;
+
+    std::deque<Reading> still;
+    const auto now = Clock::now();
+    for (std::size_t i = 0; i < reading.size(); ++i) {
+      auto& r = reading[i];
+      if (ready[i + 2] && readFrom(r)) continue;
+      if (now >= r.deadline) continue;  // too slow: dropped without an answer
+      still.push_back(std::move(r));
+    }
+    reading.swap(still);
+    if (ready[0]) acceptPending(reading);
+  }
+}
+
+void ControlServer::acceptPending(std::deque<Reading>& reading) {
+  // The listener is non-blocking, so this ends with EAGAIN.
+  for (;;) {
+    const int connection = UnixSocket::acceptConnection(listener_.get());
+    if (connection < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      if ((errno == EMFILE || errno == ENFILE) && !reading.empty()) {
+        reading.pop_front();  // out of descriptors: the slowest sender makes room
+        continue;
+      }
+      return;
+    }
+    FileDescriptor accepted(connection);
+    // Other users are turned away before anything is read or any thread is made.
+    if (!UnixSocket::peerIsSameUser(connection)) continue;
+    if (reading.size() >= maxReading) reading.pop_front();
+    reading.push_back(Reading{
+        std::move(accepted),
+        {},
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(readTimeout))});
+  }
+}
+
+bool ControlServer::readFrom(Reading& reading) {
+  char buffer[65536];
+  for (;;) {
+    const auto chunk = UnixSocket::readAvailable(reading.connection.get(), buffer, sizeof buffer);
+    switch (chunk.kind) {
+      case UnixSocket::Chunk::Kind::none:
+        return false;
+      case UnixSocket::Chunk::Kind::failed:
+        return true;
+      case UnixSocket::Chunk::Kind::closed:
+        // A peer may end its message by closing instead of sending a newline.
+        if (!reading.bytes.empty()) dispatch(std::move(reading.connection), std::move(reading.bytes));
+        return true;
+      case UnixSocket::Chunk::Kind::data:
         break;
-      }
-      {
-        std::lock_guard lock(connectionsLock_);
-        ++activeConnections_;
-      }
-      std::thread([this, connection] { serve(FileDescriptor(connection)); }).detach();
+    }
+    const std::string_view arrived(buffer, chunk.count);
+    const auto newline = arrived.find('\n');
+    reading.bytes.append(arrived.substr(0, newline));
+    // A line of exactly the limit is served; one byte more is dropped unanswered.
+    if (reading.bytes.size() > ControlProtocol::maxRequestSize) return true;
+    if (newline != std::string_view::npos) {
+      dispatch(std::move(reading.connection), std::move(reading.bytes));
+      return true;
     }
   }
 }
 
-void ControlServer::serve(FileDescriptor connection) {
-  const int fd = connection.get();
-  if (UnixSocket::peerIsSameUser(fd)) {
-    (void)UnixSocket::setNonBlocking(fd, false);  // accepted sockets inherit the listener's mode
-    Socket::configure(fd, readTimeout);
-    auto request = Socket::readLine(fd, ControlProtocol::maxRequestSize);
-    if (request.kind == Socket::LineRead::Kind::line) {
-      try {
-        (void)Socket::writeAll(fd, handler_(request.line) + "\n");
-      } catch (const std::exception&) {
-        // The handler answers every request itself; if it throws anyway, close without a word.
-      }
+void ControlServer::dispatch(FileDescriptor connection, std::string request) {
+  {
+    MutexLock lock(activeLock_);
+    if (active_ >= maxActive) {
+      UnixSocket::sendWithoutWaiting(connection.get(), busyReply_ + "\n");
+      return;
     }
+    ++active_;
+  }
+  std::thread([this, connection = std::move(connection), request = std::move(request)]() mutable {
+    serve(std::move(connection), std::move(request));
+  }).detach();
+}
+
+void ControlServer::serve(FileDescriptor connection, std::string request) {
+  const int fd = connection.get();
+  (void)UnixSocket::setNonBlocking(fd, false);  // accepted sockets inherit the listener's mode
+  Socket::configure(fd, readTimeout);
+  try {
+    (void)Socket::writeAll(fd, handler_(request) + "\n");
+  } catch (const std::exception&) {
+    // The handler answers every request itself; if it throws anyway, close without a word.
   }
   connection.reset();
-  std::lock_guard lock(connectionsLock_);
-  if (--activeConnections_ == 0) connectionsDone_.notify_all();
+  if (request.size() >= largeRequest) {
+    request = std::string();
+    ProcessInfo::releaseFreeMemory();
+  }
+  MutexLock lock(activeLock_);
+  if (--active_ == 0) activeDone_.notify_all();
 }
 
 std::optional<std::string> ControlServer::relay(double timeoutSeconds, const Schedule& schedule,
                                                 std::function<std::string()> work) {
   struct State {
-    std::mutex lock;
-    bool started = false;    // guarded by lock
-    bool abandoned = false;  // guarded by lock
+    Mutex lock;
+    bool started GUARDED_BY(lock) = false;
+    bool abandoned GUARDED_BY(lock) = false;
     std::string result;
     std::exception_ptr failure;
     std::binary_semaphore done{0};
@@ -136,7 +208,7 @@ std::optional<std::string> ControlServer::relay(double timeoutSeconds, const Sch
   auto state = std::make_shared<State>();
   schedule([state, work = std::move(work)] {
     {
-      std::lock_guard lock(state->lock);
+      MutexLock lock(state->lock);
       if (state->abandoned) return;
       state->started = true;
     }
@@ -154,7 +226,7 @@ std::optional<std::string> ControlServer::relay(double timeoutSeconds, const Sch
   };
   if (state->done.try_acquire_for(std::chrono::duration<double>(timeoutSeconds))) return finish();
   {
-    std::lock_guard lock(state->lock);
+    MutexLock lock(state->lock);
     if (!state->started) {
       state->abandoned = true;
       return std::nullopt;

@@ -1,20 +1,24 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "platform/FileDescriptor.hpp"
+#include "platform/FileSystem.hpp"
+#include "platform/ThreadSafety.hpp"
 
 namespace lumetra {
 
-// Serves the control socket: one request line and one reply line per connection. Connections
-// are accepted on the server's own thread and each is served on a worker thread of its own,
-// so one slow request never holds up the next connection.
+// Serves the control socket: one request line and one reply line per connection. One thread
+// accepts connections and reads their requests, all at once and none for longer than
+// readTimeout; each complete request is answered on a worker thread of its own, at most
+// maxActive at a time, so neither slow senders nor slow requests hold up the next client.
 class ControlServer {
  public:
   // From request bytes (one line, no newline) to reply bytes (no newline). Runs on worker
@@ -23,16 +27,22 @@ class ControlServer {
   // Hands a job to the owner thread, which runs it later.
   using Schedule = std::function<void(std::function<void()>)>;
 
-  // Send and receive time-out of each accepted connection, in seconds.
+  // How long a connection has, from being accepted, to send its whole request, in seconds.
   static constexpr double readTimeout = 5;
   // How long a request may wait for the owner thread to take it up, in seconds.
   static constexpr double busyTimeout = 8;
   // Pending connections queued by the kernel.
   static constexpr int listenBacklog = 128;
+  // Requests handled at once; a further one is answered with the busy reply.
+  static constexpr int maxActive = 64;
+  // Connections whose request is still arriving; a newcomer beyond it evicts the oldest.
+  static constexpr std::size_t maxReading = 512;
+  // A request at least this long hands its memory back to the system once answered.
+  static constexpr std::size_t largeRequest = 1024 * 1024;
 
-  // Touches nothing on disk.
-  ControlServer(std::filesystem::path socketURL, Handler handler);
-  // Stops, then waits for connections already accepted to be served.
+  // Touches nothing on disk. `busyReply` (no newline) answers requests beyond maxActive.
+  ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply = {});
+  // Stops, then waits for the requests already being handled to be answered.
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
   ControlServer& operator=(const ControlServer&) = delete;
@@ -41,8 +51,9 @@ class ControlServer {
   // begins accepting. The directory must exist. Throws SocketError and then leaves nothing
   // behind. Call once, from the host's thread.
   void start();
-  // Stops accepting and deletes the socket file; does nothing when not listening.
-  // Connections already accepted are still served.
+  // Stops accepting, drops requests still arriving, and deletes the socket file if it is still
+  // the one this server made (another server may have taken the path over since). Does nothing
+  // when not listening. Requests already being handled are still answered.
   void stop();
 
   [[nodiscard]] bool isListening() const noexcept { return acceptThread_.joinable(); }
@@ -55,19 +66,33 @@ class ControlServer {
                                           std::function<std::string()> work);
 
  private:
+  using Clock = std::chrono::steady_clock;
+  // A connection whose request is still arriving.
+  struct Reading {
+    FileDescriptor connection;
+    std::string bytes;
+    Clock::time_point deadline;
+  };
+
   void acceptLoop();
-  void serve(FileDescriptor connection);
+  void acceptPending(std::deque<Reading>& reading);
+  // Reads what has arrived; true when the connection is done with (answered or dropped).
+  bool readFrom(Reading& reading);
+  void dispatch(FileDescriptor connection, std::string request);
+  void serve(FileDescriptor connection, std::string request);
 
   std::filesystem::path socketURL_;
   Handler handler_;
+  std::string busyReply_;
 
   FileDescriptor listener_;
-  FileDescriptor wakeRead_, wakeWrite_;  // a byte on the pipe ends the accept loop
+  std::optional<FileSystem::FileIdentity> socketFile_;  // what start() put at socketURL_
+  FileDescriptor wakeRead_, wakeWrite_;                 // a byte on the pipe ends the accept loop
   std::thread acceptThread_;
 
-  std::mutex connectionsLock_;
-  std::condition_variable connectionsDone_;
-  int activeConnections_ = 0;  // guarded by connectionsLock_
+  Mutex activeLock_;
+  std::condition_variable activeDone_;
+  int active_ GUARDED_BY(activeLock_) = 0;  // requests being handled
 };
 
 }  // namespace lumetra

@@ -85,6 +85,18 @@ int createFolder(const std::filesystem::path& path, unsigned mode) noexcept {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? 0 : error;
 }
 
+std::optional<FileStatus> status(const std::filesystem::path& path) noexcept {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileStatus{static_cast<unsigned>(info.st_uid), static_cast<unsigned>(info.st_mode & 07777)};
+}
+
+std::optional<FileIdentity> identity(const std::filesystem::path& path) noexcept {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
 bool isWritableFolder(const std::filesystem::path& path) noexcept {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(path.c_str(), W_OK) == 0;

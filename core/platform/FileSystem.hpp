@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -41,6 +42,20 @@ void removeFile(const std::filesystem::path& path) noexcept;
 [[nodiscard]] int createFolder(const std::filesystem::path& path, unsigned mode) noexcept;
 // Whether this process may create files in the folder.
 [[nodiscard]] bool isWritableFolder(const std::filesystem::path& path) noexcept;
+
+// Who owns a file and its permission bits (links followed), or nothing when it can't be read.
+struct FileStatus {
+  unsigned owner = 0;
+  unsigned mode = 0;  // the permission bits only
+};
+[[nodiscard]] std::optional<FileStatus> status(const std::filesystem::path& path) noexcept;
+
+// Which file a path names itself (links not followed), for telling whether it was replaced.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+[[nodiscard]] std::optional<FileIdentity> identity(const std::filesystem::path& path) noexcept;
 
 // The whole file. Throws std::system_error whose code is the errno.
 [[nodiscard]] std::string readFile(const std::filesystem::path& path);

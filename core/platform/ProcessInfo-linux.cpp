@@ -1,5 +1,7 @@
 #include "platform/ProcessInfo.hpp"
 
+#include <malloc.h>
+
 namespace lumetra::ProcessInfo {
 
 std::filesystem::path executable(const char* argv0) {
@@ -8,5 +10,8 @@ std::filesystem::path executable(const char* argv0) {
   if (error) return argv0 ? argv0 : "";
   return path;
 }
+
+// glibc keeps freed memory in its arenas, one per thread that allocated it.
+void releaseFreeMemory() { (void)::malloc_trim(0); }
 
 }  // namespace lumetra::ProcessInfo

@@ -14,4 +14,7 @@ std::filesystem::path executable(const char* argv0) {
   return buffer.data();
 }
 
+// The system allocator returns large freed blocks by itself.
+void releaseFreeMemory() {}
+
 }  // namespace lumetra::ProcessInfo

@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lumetra::ProcessInfo {
@@ -16,6 +17,10 @@ sigset_t stopSignals() {
 }
 }  // namespace
 
+unsigned userId() { return static_cast<unsigned>(::getuid()); }
+
+void createPrivateFiles() { ::umask(077); }
+
 long processId() { return static_cast<long>(::getpid()); }
 
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
@@ -24,6 +29,8 @@ void blockStopSignals() {
   const sigset_t set = stopSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
+
+void requestStop() { ::kill(::getpid(), SIGTERM); }
 
 int waitForStopSignal() {
   const sigset_t set = stopSignals();

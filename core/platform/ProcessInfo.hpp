@@ -10,11 +10,23 @@ namespace lumetra::ProcessInfo {
 // This process's id.
 [[nodiscard]] long processId();
 
+// This process's real user id.
+[[nodiscard]] unsigned userId();
+
+// Makes every file this process creates from now on private to its user (umask 077).
+void createPrivateFiles();
+
+// Hands memory that allocations have freed back to the system, where the allocator keeps it
+// otherwise (after a large request, say).
+void releaseFreeMemory();
+
 // Signals: SIGPIPE ignored, so a write to a closed peer fails instead of ending the process.
 void ignoreBrokenPipe();
 // Blocks SIGINT and SIGTERM in the calling thread and the threads it starts later, so that
 // waitForStopSignal alone receives them. Call before starting threads.
 void blockStopSignals();
+// Ends the wait of waitForStopSignal as SIGTERM would; from any thread.
+void requestStop();
 // Waits for SIGINT or SIGTERM (blocked with blockStopSignals) and returns its number.
 int waitForStopSignal();
 

@@ -66,6 +66,33 @@ Readable waitReadable(int first, int second) {
   }
 }
 
+bool waitReadable(std::span<const int> fds, int timeoutMilliseconds, std::vector<bool>& ready) {
+  std::vector<pollfd> watched(fds.size());
+  for (std::size_t i = 0; i < fds.size(); ++i) watched[i] = {fds[i], POLLIN, 0};
+  int count;
+  while ((count = ::poll(watched.data(), watched.size(), timeoutMilliseconds)) < 0) {
+    if (errno != EINTR) return false;
+  }
+  ready.assign(fds.size(), false);
+  for (std::size_t i = 0; i < fds.size(); ++i) ready[i] = watched[i].revents != 0;
+  return true;
+}
+
+Chunk readAvailable(int fd, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t count = ::recv(fd, buffer, size, MSG_DONTWAIT);
+    if (count > 0) return {Chunk::Kind::data, static_cast<std::size_t>(count)};
+    if (count == 0) return {Chunk::Kind::closed, 0};
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return {Chunk::Kind::none, 0};
+    return {Chunk::Kind::failed, 0};
+  }
+}
+
+void sendWithoutWaiting(int fd, std::string_view bytes) {
+  (void)::send(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | sendFlags());
+}
+
 void signal(int fd) {
   const char byte = 0;
   while (::write(fd, &byte, 1) < 0 && errno == EINTR) {

@@ -4,7 +4,10 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Unix-domain stream sockets and the few descriptor calls around them. Functions that return
 // an int return 0 on success and the errno otherwise, unless they say they return a descriptor.
@@ -46,6 +49,21 @@ int setNonBlocking(int fd, bool nonBlocking);
 // Waits until `first` or `second` is readable (interruptions are waited through).
 enum class Readable { first, second, failed };
 [[nodiscard]] Readable waitReadable(int first, int second);
+
+// Waits up to `timeoutMilliseconds` (-1: without limit) until one of the descriptors is readable,
+// closed or failed; sets `ready[i]` for each such one. False when the wait itself failed.
+[[nodiscard]] bool waitReadable(std::span<const int> fds, int timeoutMilliseconds, std::vector<bool>& ready);
+
+// One read that never waits: some bytes, none yet, the peer's end, or a failure.
+struct Chunk {
+  enum class Kind { data, none, closed, failed };
+  Kind kind = Kind::none;
+  std::size_t count = 0;
+};
+[[nodiscard]] Chunk readAvailable(int fd, char* buffer, std::size_t size);
+
+// Sends what fits without waiting; for short answers on a connection about to be closed.
+void sendWithoutWaiting(int fd, std::string_view bytes);
 
 // Writes one byte, to wake a thread waiting on the other end of a pipe.
 void signal(int fd);

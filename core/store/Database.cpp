@@ -31,14 +31,19 @@ Database::Database(const std::string& path) {
   }
 }
 
+namespace {
+bool isDamage(int result) { return (result & 0xFF) == SQLITE_CORRUPT || (result & 0xFF) == SQLITE_NOTADB; }
+}  // namespace
+
 Database::~Database() { sqlite3_close(handle_); }
 
 void Database::exec(const std::string& sql) {
+  owner_.assertHeld();
   char* error = nullptr;
   if (sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     const std::string message = error ? error : sqlite3_errmsg(handle_);
     sqlite3_free(error);
-    throw DatabaseError::step(message);
+    throw DatabaseError::step(message, isDamage(sqlite3_errcode(handle_)));
   }
 }
 
@@ -47,6 +52,7 @@ void Database::execNoThrow(const std::string& sql) noexcept {
 }
 
 std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLValue>& params) {
+  owner_.assertHeld();
   sqlite3_stmt* raw = nullptr;
   if (sqlite3_prepare_v2(handle_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
     throw DatabaseError::prepare(sqlite3_errmsg(handle_), sql);
@@ -82,7 +88,7 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
     if (result != SQLITE_ROW) {
       const std::string message = sqlite3_errmsg(handle_);
       if ((result & 0xFF) == SQLITE_CONSTRAINT) throw DatabaseError::constraint(message);
-      throw DatabaseError::step(message);
+      throw DatabaseError::step(message, isDamage(result));
     }
     std::vector<SQLValue> values;
     values.reserve(static_cast<std::size_t>(columns));

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "store/DatabaseError.hpp"
+#include "platform/ThreadSafety.hpp"
 #include "store/Row.hpp"
 #include "store/SQLValue.hpp"
 
@@ -35,11 +36,15 @@ class Database {
   // and returns every row. Throws DatabaseError (prepare, step or constraint).
   std::vector<Row> query(const std::string& sql, const std::vector<SQLValue>& params = {});
 
+  // The thread the connection belongs to: every call checks it (see OwnerThread).
+  [[nodiscard]] OwnerThread& owner() const noexcept { return owner_; }
+
   // The row id of the last INSERT on this connection.
   [[nodiscard]] std::int64_t lastInsertRowId() const;
 
  private:
   sqlite3* handle_ = nullptr;
+  mutable OwnerThread owner_;
 };
 
 }  // namespace lumetra

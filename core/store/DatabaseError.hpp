@@ -20,11 +20,18 @@ class DatabaseError final : public Error {
   static DatabaseError prepare(std::string message, std::string sql) {
     return {Case::prepare, std::move(message), std::move(sql)};
   }
-  static DatabaseError step(std::string message) { return {Case::step, std::move(message), {}}; }
+  // `damaged`: SQLite found the file corrupt or not a database at all.
+  static DatabaseError step(std::string message, bool damaged = false) {
+    DatabaseError error{Case::step, std::move(message), {}};
+    error.damaged_ = damaged;
+    return error;
+  }
   static DatabaseError constraint(std::string message) { return {Case::constraint, std::move(message), {}}; }
 
   [[nodiscard]] Case kind() const noexcept { return case_; }
   [[nodiscard]] const std::string& message() const noexcept { return message_; }
+  // The file is damaged: writing more to it would make things worse.
+  [[nodiscard]] bool isDamage() const noexcept { return damaged_; }
   [[nodiscard]] std::string description() const override;
   bool operator==(const DatabaseError& other) const {
     return case_ == other.case_ && message_ == other.message_ && sql_ == other.sql_;
@@ -37,6 +44,7 @@ class DatabaseError final : public Error {
   Case case_;
   std::string message_;
   std::string sql_;
+  bool damaged_ = false;
 };
 
 }  // namespace lumetra

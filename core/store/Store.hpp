@@ -78,6 +78,15 @@ class Store {
   Store& operator=(const Store&) = delete;
 
   [[nodiscard]] Database& db() { return db_; }
+  // The one thread that may use the store, the tracker on it and the handlers; checked in debug
+  // and sanitizer builds. The host opens the store on its main thread, then releases it to the
+  // owner thread.
+  [[nodiscard]] OwnerThread& owner() const noexcept { return db_.owner(); }
+
+  // What is wrong with the file's pages (pages that can't be read, pages in no table, index or
+  // free list), or nothing when every page is sound. Reads every page once; writes nothing.
+  // Throws DatabaseError (isDamage) when SQLite can't even walk the file.
+  [[nodiscard]] std::optional<std::string> damage();
 
   // --- Projects and settings ---
 

@@ -71,6 +71,7 @@ std::string ControlHandler::response(const ControlError& error) {
 ControlHandler::ControlHandler(Tracker& tracker, Calendar calendar) : tracker_(tracker), calendar_(std::move(calendar)) {}
 
 std::string ControlHandler::respond(const std::string& data, Instant now) {
+  tracker_.store().owner().assertHeld();
   try {
     ControlRequest request;
     try {

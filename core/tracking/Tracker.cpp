@@ -62,6 +62,7 @@ bool Tracker::isRunning(std::int64_t projectId, const std::optional<std::string>
 }
 
 std::optional<AutoStopEvent> Tracker::tick(Instant now, double idleSeconds) {
+  store_.owner().assertHeld();
   const double sinceLast = now - lastTick_;
   lastTick_ = now;
   if (!current_) return std::nullopt;
@@ -78,6 +79,7 @@ std::optional<AutoStopEvent> Tracker::tick(Instant now, double idleSeconds) {
 }
 
 void Tracker::persist() {
+  store_.owner().assertHeld();
   if (!current_) return;
   store_.updateLastActive(current_->id, current_->lastActive);
   lastPersistedActive_ = current_->lastActive;
@@ -85,6 +87,7 @@ void Tracker::persist() {
 
 std::optional<WorkSession> Tracker::start(std::int64_t projectId, const std::optional<std::string>& description,
                                           Instant now) {
+  store_.owner().assertHeld();
   const auto normalized = Store::normalizedDescription(description);
   if (isRunning(projectId, normalized)) return std::nullopt;
   const auto valid = Store::validDescription(normalized);
@@ -95,6 +98,7 @@ std::optional<WorkSession> Tracker::start(std::int64_t projectId, const std::opt
 }
 
 std::optional<WorkSession> Tracker::stop(Instant now, EndReason reason) {
+  store_.owner().assertHeld();
   if (!current_) return std::nullopt;
   return close(*current_, std::max(now, current_->lastActive), reason);
 }

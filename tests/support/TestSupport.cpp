@@ -130,6 +130,11 @@ BackgroundProcess::~BackgroundProcess() {
   if (pid_ > 0) (void)stop(SIGKILL);
 }
 
+int BackgroundProcess::wait() {
+  if (pid_ <= 0) return -1;
+  return waitFor(std::exchange(pid_, -1));
+}
+
 int BackgroundProcess::stop(int signal) {
   if (pid_ <= 0) return -1;
   ::kill(pid_, signal);

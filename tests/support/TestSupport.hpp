@@ -51,6 +51,9 @@ class BackgroundProcess {
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
   // Sends the signal and waits for the exit; returns the exit status (128 + signal when killed).
   int stop(int signal);
+  // Waits for the process to end by itself; its exit status as stop() gives it.
+  int wait();
+  [[nodiscard]] int pid() const { return pid_; }
 
  private:
   int pid_ = -1;
