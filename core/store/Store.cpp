@@ -54,6 +54,12 @@ PRAGMA user_version = 4;
 )",
 };
 
+// The last tracked session is the first one walking back from the latest end; a session
+// overlapping a span starts at most the longest session's length before the span does.
+constexpr const char* kSpeedIndexes =
+    "CREATE INDEX IF NOT EXISTS idx_sessions_end ON sessions(end_at, id);\n"
+    "CREATE INDEX IF NOT EXISTS idx_sessions_length ON sessions(end_at - start_at);";
+
 }  // namespace
 
 Store::Store(const std::string& path) : db_(path) { migrate(); }
@@ -66,6 +72,9 @@ void Store::migrate() {
     db_.exec(kMigrations[static_cast<std::size_t>(step)]);
     transaction.commit();
   }
+  // Indexes for speed alone, outside the numbered steps: they change no result, so the schema
+  // version stays; a file of a later version is left as it is.
+  if (version <= schemaVersion) db_.exec(kSpeedIndexes);
 }
 
 std::optional<std::string> Store::damage() {

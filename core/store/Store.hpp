@@ -133,7 +133,7 @@ class Store {
   [[nodiscard]] std::map<std::int64_t, double> totals(std::optional<Instant> from, std::optional<Instant> to,
                                                       Instant now);
   // The most recently ended session whose end tracking observed (none entered by hand,
-  // imported or merged). Reads the whole table: no index serves it.
+  // imported or merged). Walks the end index back from the latest end.
   [[nodiscard]] std::optional<WorkSession> lastTrackedSession();
   // Sessions sharing time with [start, end); the open session ends at `now`.
   [[nodiscard]] std::vector<WorkSession> overlappingSessions(Instant start, Instant end,

@@ -28,8 +28,8 @@ std::string lastTrackedSessionSQL() {
     if (!reasons.empty()) reasons += ", ";
     reasons += "'" + std::string(rawValue(reason)) + "'";
   }
-  return "SELECT * FROM sessions\nWHERE end_at IS NOT NULL\n  AND (end_reason IS NULL OR end_reason NOT IN (" + reasons +
-         "))\nORDER BY end_at DESC, id DESC LIMIT 1";
+  return "SELECT * FROM sessions\nWHERE end_at IS NOT NULL\n  AND (end_reason IS NULL OR end_reason NOT IN (" +
+         reasons + "))\nORDER BY end_at DESC, id DESC LIMIT 1";
 }
 
 }  // namespace
@@ -153,9 +153,18 @@ std::optional<WorkSession> Store::lastTrackedSession() {
 
 std::vector<WorkSession> Store::overlappingSessions(Instant start, Instant end, std::optional<std::int64_t> excluding,
                                                     Instant now) {
+  // The same sessions as "start_at < end AND COALESCE(end_at, now) > start", found through the
+  // start index within the longest session's length (from the length index) before the span,
+  // and the open session apart; a second of slack absorbs rounding in the subtraction.
+  const auto longest = db_.query("SELECT max(end_at - start_at) AS longest FROM sessions").front();
+  const double earliest = start.seconds - longest.optionalDouble("longest").value_or(0) - 1;
+  const std::int64_t other = excluding.value_or(-1);
   return sessionsFrom(
-      "SELECT * FROM sessions\nWHERE start_at < ? AND COALESCE(end_at, ?) > ? AND id != ?\nORDER BY start_at, id",
-      {end, now, start, excluding.value_or(-1)});
+      "SELECT * FROM sessions WHERE start_at >= ? AND start_at < ? AND end_at > ? AND id != ?\n"
+      "UNION ALL\n"
+      "SELECT * FROM sessions WHERE end_at IS NULL AND start_at < ? AND ? > ? AND id != ?\n"
+      "ORDER BY start_at, id",
+      {earliest, end, start, other, end, now, start, other});
 }
 
 }  // namespace lumetra

@@ -1,4 +1,6 @@
 // Session lifecycle and queries.
+#include <random>
+
 #include "store/StoreFixture.hpp"
 
 namespace lumetra {
@@ -29,7 +31,6 @@ TEST_F(StoreSessionsTest, Lifecycle) {
   const auto closed = store().session(started.id);
   EXPECT_EQ(closed->end, at(9, 30));
   EXPECT_EQ(closed->endReason, EndReason::idle);
-
 }
 
 TEST_F(StoreSessionsTest, DescriptionRules) {
@@ -106,6 +107,48 @@ TEST_F(StoreSessionsTest, OverlappingSessions) {
   EXPECT_EQ(ids(store().overlappingSessions(at(9, 15), at(9, 45), b.id, at(12, 0))), std::vector{a.id});
   EXPECT_EQ(ids(store().overlappingSessions(at(11, 0), at(11, 40), std::nullopt, at(12, 0))), std::vector{open.id});
   EXPECT_EQ(ids(store().overlappingSessions(at(10, 30), at(11, 30), std::nullopt, at(12, 0))), std::vector{b.id});
+}
+
+// Given random stores (overlaps, equal ends, an open session, every kind of end), expect the
+// indexed queries to return exactly what the plain statements do scanning the whole table.
+TEST_F(StoreSessionsTest, IndexedQueriesMatchTheWholeTableScan) {
+  std::mt19937 random(11);
+  const char* reasons[] = {"manual", "idle", "asleep", "added", "imported", "merged", "switched", "split", nullptr};
+  for (int round = 0; round < 20; ++round) {
+    store().db().exec("DELETE FROM sessions");
+    const int count = 1 + static_cast<int>(random() % 60);
+    for (int i = 0; i < count; ++i) {
+      const double start = at(0, 0).seconds + static_cast<double>(random() % 86'400);
+      const double length = static_cast<double>(random() % 4 == 0 ? random() % 40'000 : random() % 3'600);
+      const char* reason = reasons[random() % std::size(reasons)];
+      const bool open = i == 0 && round % 2 == 0;
+      store().db().query(
+          "INSERT INTO sessions (project_id, start_at, end_at, last_active_at, end_reason) VALUES (?, ?, ?, ?, ?)",
+          {garden, start,
+           open ? SQLValue(nullptr) : SQLValue(i % 5 == 0 ? 90'000.0 + at(0, 0).seconds : start + length), start,
+           open || !reason ? SQLValue(nullptr) : SQLValue(std::string(reason))});
+    }
+    const auto last = store().db().query(
+        "SELECT id FROM sessions NOT INDEXED WHERE end_at IS NOT NULL AND (end_reason IS NULL OR end_reason NOT IN "
+        "('added', 'imported', 'merged')) ORDER BY end_at DESC, id DESC LIMIT 1");
+    EXPECT_EQ(store().lastTrackedSession().has_value(), !last.empty());
+    if (!last.empty()) EXPECT_EQ(store().lastTrackedSession()->id, last.front().integer("id"));
+    for (int q = 0; q < 30; ++q) {
+      const Instant from(at(0, 0).seconds + static_cast<double>(random() % 100'000) - 5'000);
+      const Instant to = from + static_cast<double>(random() % 20'000);
+      const Instant now = from + static_cast<double>(random() % 30'000);
+      const std::int64_t excluding = random() % 3 == 0 ? static_cast<std::int64_t>(random() % count + 1) : -1;
+      std::vector<std::int64_t> expected;
+      for (const auto& row : store().db().query("SELECT id FROM sessions NOT INDEXED WHERE start_at < ? AND "
+                                                "COALESCE(end_at, ?) > ? AND id != ? ORDER BY start_at, id",
+                                                {to, now, from, excluding})) {
+        expected.push_back(row.integer("id"));
+      }
+      const auto found = store().overlappingSessions(
+          from, to, excluding < 0 ? std::nullopt : std::optional<std::int64_t>(excluding), now);
+      EXPECT_EQ(ids(found), expected) << round << "/" << q;
+    }
+  }
 }
 
 }  // namespace
