@@ -51,14 +51,9 @@ void Database::execNoThrow(const std::string& sql) noexcept {
   sqlite3_exec(handle_, sql.c_str(), nullptr, nullptr, nullptr);
 }
 
-std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLValue>& params) {
-  owner_.assertHeld();
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(handle_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
-    throw DatabaseError::prepare(sqlite3_errmsg(handle_), sql);
-  }
-  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+namespace {
 
+void bind(sqlite3_stmt* raw, const std::vector<SQLValue>& params) {
   for (std::size_t i = 0; i < params.size(); ++i) {
     const int index = static_cast<int>(i + 1);
     std::visit(
@@ -76,6 +71,44 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
         },
         params[i].storage());
   }
+}
+
+}  // namespace
+
+sqlite3_stmt* Database::prepare(const std::string& sql) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(handle_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+    throw DatabaseError::prepare(sqlite3_errmsg(handle_), sql);
+  }
+  return raw;
+}
+
+void Database::fail(int result) const {
+  const std::string message = sqlite3_errmsg(handle_);
+  if ((result & 0xFF) == SQLITE_CONSTRAINT) throw DatabaseError::constraint(message);
+  throw DatabaseError::step(message, isDamage(result));
+}
+
+Database::Statement::Statement(Database& db, const std::string& sql) : db_(db), statement_(db.prepare(sql)) {}
+
+Database::Statement::~Statement() { sqlite3_finalize(statement_); }
+
+void Database::Statement::run(const std::vector<SQLValue>& params) {
+  db_.owner_.assertHeld();
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+  bind(statement_, params);
+  int result;
+  while ((result = sqlite3_step(statement_)) == SQLITE_ROW) {
+  }
+  if (result != SQLITE_DONE) db_.fail(result);
+}
+
+std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLValue>& params) {
+  owner_.assertHeld();
+  sqlite3_stmt* raw = prepare(sql);
+  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  bind(raw, params);
 
   std::vector<Row> rows;
   const int columns = sqlite3_column_count(raw);
@@ -85,11 +118,7 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
   for (;;) {
     const int result = sqlite3_step(raw);
     if (result == SQLITE_DONE) return rows;
-    if (result != SQLITE_ROW) {
-      const std::string message = sqlite3_errmsg(handle_);
-      if ((result & 0xFF) == SQLITE_CONSTRAINT) throw DatabaseError::constraint(message);
-      throw DatabaseError::step(message, isDamage(result));
-    }
+    if (result != SQLITE_ROW) fail(result);
     std::vector<SQLValue> values;
     values.reserve(static_cast<std::size_t>(columns));
     for (int c = 0; c < columns; ++c) {

@@ -10,6 +10,7 @@
 #include "store/SQLValue.hpp"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace lumetra {
 
@@ -36,6 +37,22 @@ class Database {
   // and returns every row. Throws DatabaseError (prepare, step or constraint).
   std::vector<Row> query(const std::string& sql, const std::vector<SQLValue>& params = {});
 
+  // A statement compiled once and run for many rows, finalised when destroyed: the writes of
+  // one import. Throws DatabaseError like query.
+  class Statement {
+   public:
+    Statement(Database& db, const std::string& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    // Binds `params`, runs the statement to its end (dropping any rows) and makes it ready again.
+    void run(const std::vector<SQLValue>& params);
+
+   private:
+    Database& db_;
+    sqlite3_stmt* statement_;
+  };
+
   // The thread the connection belongs to: every call checks it (see OwnerThread).
   [[nodiscard]] OwnerThread& owner() const noexcept { return owner_; }
 
@@ -43,6 +60,9 @@ class Database {
   [[nodiscard]] std::int64_t lastInsertRowId() const;
 
  private:
+  [[nodiscard]] sqlite3_stmt* prepare(const std::string& sql);
+  [[noreturn]] void fail(int result) const;
+
   sqlite3* handle_ = nullptr;
   mutable OwnerThread owner_;
 };
