@@ -41,7 +41,7 @@ bool checkOwnership(const std::filesystem::path& directory) {
     return false;
   }
   if ((status->mode & 077) != 0) {
-    char mode[8];
+    char mode[16];
     std::snprintf(mode, sizeof mode, "%04o", status->mode);
     say("The data folder " + directory.string() + " can be read or changed by other users (mode " + mode +
         "). Run “chmod 700 " + directory.string() + "” to keep your time private.");

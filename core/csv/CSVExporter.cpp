@@ -47,13 +47,19 @@ std::string field(std::string_view value) {
 }
 
 std::string formulaGuarded(std::string_view value) {
-  return Store::startsLikeFormula(value) ? "'" + std::string(value) : std::string(value);
+  if (!Store::startsLikeFormula(value)) return std::string(value);
+  std::string guarded(1, '\'');
+  guarded += value;
+  return guarded;
 }
 
 std::string csv(const std::vector<WorkSession>& sessions, const std::map<std::int64_t, Project>& projects,
                 const std::map<std::int64_t, std::string>& sourceIds, Instant now, const Calendar& timeZone) {
   std::string out;
-  for (std::size_t i = 0; i < header.size(); ++i) out += (i > 0 ? "," : "") + field(header[i]);
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    if (i > 0) out += ',';
+    out += field(header[i]);
+  }
   out += "\r\n";
 
   std::vector<const WorkSession*> ordered;
@@ -81,7 +87,10 @@ std::string csv(const std::vector<WorkSession>& sessions, const std::map<std::in
         std::string(rawValue(session->times)),
         formulaGuarded(source != sourceIds.end() ? source->second : ""),
     };
-    for (std::size_t i = 0; i < std::size(values); ++i) out += (i > 0 ? "," : "") + field(values[i]);
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+      if (i > 0) out += ',';
+      out += field(values[i]);
+    }
     out += "\r\n";
   }
   return out;

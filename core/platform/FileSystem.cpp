@@ -47,9 +47,15 @@ std::string uuid() {
 void replaceAtomically(const std::filesystem::path& destination,
                        const std::function<void(const std::filesystem::path& temporary)>& make,
                        const std::string& temporaryName) {
-  const auto temporary = destination.parent_path() / (temporaryName.empty() ? "." + destination.filename().string() +
-                                                                                  "." + uuid()
-                                                                            : temporaryName);
+  std::string name = temporaryName;
+  if (name.empty()) {
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about a literal + std::string.
+    name = '.';
+    name += destination.filename().string();
+    name += '.';
+    name += uuid();
+  }
+  const auto temporary = destination.parent_path() / name;
   std::error_code ignored;
   try {
     make(temporary);

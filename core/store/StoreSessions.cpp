@@ -26,7 +26,9 @@ std::string lastTrackedSessionSQL() {
   std::string reasons;
   for (const EndReason reason : Store::handEnteredEnds) {
     if (!reasons.empty()) reasons += ", ";
-    reasons += "'" + std::string(rawValue(reason)) + "'";
+    reasons += '\'';
+    reasons += rawValue(reason);
+    reasons += '\'';
   }
   return "SELECT * FROM sessions\nWHERE end_at IS NOT NULL\n  AND (end_reason IS NULL OR end_reason NOT IN (" +
          reasons + "))\nORDER BY end_at DESC, id DESC LIMIT 1";
