@@ -40,7 +40,7 @@ class CAPABILITY("mutex") Mutex {
 // Holds a Mutex for its scope. wait() waits on a condition variable with it.
 class SCOPED_CAPABILITY MutexLock {
  public:
-  explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : mutex_(mutex), lock_(mutex.native()) {}
+  explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : lock_(mutex.native()) {}
   ~MutexLock() RELEASE() = default;
   MutexLock(const MutexLock&) = delete;
   MutexLock& operator=(const MutexLock&) = delete;
@@ -56,7 +56,6 @@ class SCOPED_CAPABILITY MutexLock {
   }
 
  private:
-  Mutex& mutex_;
   std::unique_lock<std::mutex> lock_;
 };
 

@@ -68,7 +68,6 @@ class HostSafetyTest : public test::HostFixture {
 // socket files untouched, and the folder free again at once when the first is killed.
 TEST_F(HostSafetyTest, OneHostPerFolder) {
   startHost();
-  const auto socket = fs::status(data() / "lumetra.sock");
   struct stat before {};
   ASSERT_EQ(::stat((data() / "lumetra.sock").c_str(), &before), 0);
   const auto second = secondHost();

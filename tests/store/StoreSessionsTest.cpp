@@ -132,7 +132,9 @@ TEST_F(StoreSessionsTest, IndexedQueriesMatchTheWholeTableScan) {
         "SELECT id FROM sessions NOT INDEXED WHERE end_at IS NOT NULL AND (end_reason IS NULL OR end_reason NOT IN "
         "('added', 'imported', 'merged')) ORDER BY end_at DESC, id DESC LIMIT 1");
     EXPECT_EQ(store().lastTrackedSession().has_value(), !last.empty());
-    if (!last.empty()) EXPECT_EQ(store().lastTrackedSession()->id, last.front().integer("id"));
+    if (!last.empty()) {
+      EXPECT_EQ(store().lastTrackedSession()->id, last.front().integer("id"));
+    }
     for (int q = 0; q < 30; ++q) {
       const Instant from(at(0, 0).seconds + static_cast<double>(random() % 100'000) - 5'000);
       const Instant to = from + static_cast<double>(random() % 20'000);
