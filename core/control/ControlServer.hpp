@@ -33,8 +33,9 @@ class ControlServer {
   static constexpr double busyTimeout = 8;
   // Pending connections queued by the kernel.
   static constexpr int listenBacklog = 128;
-  // Requests handled at once; a further one is answered with the busy reply.
-  static constexpr int maxActive = 64;
+  // Requests handled at once (each waits its turn on the owner thread); a further one is
+  // answered with the busy reply. Room for a hundred tools asking at the same moment.
+  static constexpr int maxActive = 128;
   // Connections whose request is still arriving; a newcomer beyond it evicts the oldest.
   static constexpr std::size_t maxReading = 512;
   // A request at least this long hands its memory back to the system once answered.
