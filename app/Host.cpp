@@ -125,12 +125,13 @@ int run(const std::filesystem::path& dataDirectory) {
   if (moveFirst && !takeOverLegacyData(earlier, dataDirectory)) return 1;
   if (!prepareDirectory(dataDirectory)) return 1;
 
-  FileLock lock(dataDirectory / std::string(lockName));
+  const auto lockFile = dataDirectory / std::string(lockName);
+  FileLock lock(lockFile);
   if (!lock.held()) {
     if (lock.error() != 0) {
       complain("Couldn't lock the data folder " + dataDirectory.string() + ": " + std::strerror(lock.error()) + ".");
     } else {
-      std::string holder = FileLock::recorded(dataDirectory / std::string(lockName));
+      std::string holder = FileLock::recorded(lockFile);
       while (!holder.empty() && holder.back() == '\n') holder.pop_back();
       complain("Lumetra is already running on " + dataDirectory.string() +
                (holder.empty() ? "" : " (process " + holder + ")") + ". Stop it first, or use another data folder.");
@@ -188,15 +189,15 @@ int run(const std::filesystem::path& dataDirectory) {
       complain(describe(error));
     }
   });
+  const std::string busy = ControlHandler::response(ControlHandler::busy());
   const ControlServer::Schedule schedule = [&owner](std::function<void()> job) { owner.schedule(std::move(job)); };
-  const auto relayed = [&schedule](auto respond) {
-    return [&schedule, respond](const std::string& line) {
+  const auto relayed = [&schedule, &busy](auto respond) {
+    return [&schedule, &busy, respond](const std::string& line) {
       const auto reply =
           ControlServer::relay(ControlServer::busyTimeout, schedule, [&] { return respond(line, Instant::now()); });
-      return reply ? *reply : ControlHandler::response(ControlHandler::busy());
+      return reply ? *reply : busy;
     };
   };
-  const std::string busy = ControlHandler::response(ControlHandler::busy());
   auto controlServer = std::make_unique<ControlServer>(
       ControlProtocol::socketURL(dataDirectory),
       relayed([&control](const std::string& line, Instant now) { return control.respond(line, now); }), busy);

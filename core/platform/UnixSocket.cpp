@@ -54,18 +54,6 @@ int setNonBlocking(int fd, bool nonBlocking) {
   return result(::fcntl(fd, F_SETFL, nonBlocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK));
 }
 
-Readable waitReadable(int first, int second) {
-  for (;;) {
-    pollfd watched[2] = {{first, POLLIN, 0}, {second, POLLIN, 0}};
-    if (::poll(watched, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return Readable::failed;
-    }
-    if (watched[1].revents != 0) return Readable::second;
-    if (watched[0].revents != 0) return Readable::first;
-  }
-}
-
 bool waitReadable(std::span<const int> fds, int timeoutMilliseconds, std::vector<bool>& ready) {
   std::vector<pollfd> watched(fds.size());
   for (std::size_t i = 0; i < fds.size(); ++i) watched[i] = {fds[i], POLLIN, 0};

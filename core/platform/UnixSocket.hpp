@@ -46,10 +46,6 @@ inline constexpr std::size_t maxPathBytes = 103;
 // Switches the descriptor between blocking and non-blocking mode. 0 or the errno.
 int setNonBlocking(int fd, bool nonBlocking);
 
-// Waits until `first` or `second` is readable (interruptions are waited through).
-enum class Readable { first, second, failed };
-[[nodiscard]] Readable waitReadable(int first, int second);
-
 // Waits up to `timeoutMilliseconds` (-1: without limit) until one of the descriptors is readable,
 // closed or failed; sets `ready[i]` for each such one. False when the wait itself failed.
 [[nodiscard]] bool waitReadable(std::span<const int> fds, int timeoutMilliseconds, std::vector<bool>& ready);
