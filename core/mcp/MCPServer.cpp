@@ -177,6 +177,13 @@ JSONValue MCPServer::call(const std::string& method, const JSONValue& params) {
     JSONValue::Object members = *result.objectValue();
     members.insert_or_assign("resultType", JSONValue("complete"));
     members.insert_or_assign("_meta", JSONValue::object({{"io.modelcontextprotocol/serverInfo", serverInfo()}}));
+    // Revision 2026-07-28 requires cache hints on its cacheable results (tools/list and
+    // server/discover here; the other cacheable kinds are never sent). Both answers are fixed for
+    // the life of the process and the same for every caller; a day is the longest a client keeps one.
+    if (method == "tools/list" || method == "server/discover") {
+      members.insert_or_assign("ttlMs", JSONValue(std::int64_t{86'400'000}));
+      members.insert_or_assign("cacheScope", JSONValue("public"));
+    }
     return JSONValue(std::move(members));
   }
   if (method == "initialize") return initialize(params);

@@ -98,6 +98,36 @@ TEST_F(MCPServerTest, VersionRules) {
             R"({"error":{"code":-32022,"data":{"requested":"2099-01-01","supported":["2026-07-28","2025-11-25","2025-06-18","2025-03-26","2024-11-05"]},"message":"Unsupported protocol version"},"id":5,"jsonrpc":"2.0"})");
 }
 
+// Per version, which members each result carries: cache hints only where 2026-07-28 asks for them.
+TEST_F(MCPServerTest, ResultMembersPerVersion) {
+  const auto members = [&](const std::string& method, const std::string& version) {
+    const JSONValue replied = answer(R"({"jsonrpc":"2.0","id":1,"method":")" + method +
+                                     R"(","params":{"_meta":{"io.modelcontextprotocol/protocolVersion":")" + version +
+                                     R"(","io.modelcontextprotocol/clientCapabilities":{}}}})");
+    std::string keys;
+    if (const auto result = replied["result"]) {
+      for (const auto& [key, value] : *result->objectValue()) {
+        keys += key + (key == "ttlMs" || key == "cacheScope" ? "=" + value.encoded() : "") + " ";
+      }
+    } else {
+      keys = (*replied["error"])["message"]->stringValue().value_or("");
+    }
+    return keys;
+  };
+  for (const auto& version : MCPServer::supportedVersions()) {
+    if (version == "2026-07-28") {
+      EXPECT_EQ(members("tools/list", version), "_meta cacheScope=\"public\" resultType tools ttlMs=86400000 ");
+      EXPECT_EQ(members("server/discover", version),
+                "_meta cacheScope=\"public\" capabilities instructions resultType supportedVersions ttlMs=86400000 ");
+      EXPECT_EQ(members("ping", version), "_meta resultType ");
+    } else {
+      EXPECT_EQ(members("tools/list", version), "tools ") << version;
+      EXPECT_EQ(members("server/discover", version), "Method not found: server/discover") << version;
+      EXPECT_EQ(members("ping", version), "") << version;
+    }
+  }
+}
+
 TEST_F(MCPServerTest, ToolTable) {
   const auto& tools = MCPServer::tools();
   std::vector<std::string> names;
