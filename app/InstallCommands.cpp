@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "install/AssistantConfig.hpp"
 #include "install/ClaudeDesktopConfig.hpp"
 #include "install/ToolInstaller.hpp"
 
@@ -48,25 +49,69 @@ Output installTool(const fs::path& bundle, const Environment& environment) {
   }
 }
 
+// What registering with an assistant printed; `restart` names what must start again.
+Output registered(AssistantConfig::Outcome outcome, const std::string& title, const std::string& restart,
+                  const fs::path& file) {
+  switch (outcome) {
+    case AssistantConfig::Outcome::added:
+      return Output{0, "Added Lumetra to " + title + "'s settings (" + file.string() + "). Restart " + restart +
+                           " to use it.\n", ""};
+    case AssistantConfig::Outcome::updated:
+      return Output{0, "Updated Lumetra in " + title + "'s settings (" + file.string() + "). Restart " + restart +
+                           " to use it.\n", ""};
+    case AssistantConfig::Outcome::unchanged:
+      return Output{0, "Lumetra is already set up in " + title + " (" + file.string() + ").\n", ""};
+  }
+  return failure("Couldn't update " + title + "'s settings.");
+}
+
 Output installClaude(const fs::path& bundle, const Environment& environment) {
   const fs::path file = ClaudeDesktopConfig::configURL(UserFolders::home(environment));
+  const std::string title = "the Claude desktop app";
   try {
-    switch (ClaudeDesktopConfig::install(ToolInstaller::toolURL(bundle), file)) {
-      case ClaudeDesktopConfig::Outcome::added:
-        return Output{0, "Added Lumetra to the Claude desktop app's settings (" + file.string() +
-                             "). Restart Claude to use it.\n", ""};
-      case ClaudeDesktopConfig::Outcome::updated:
-        return Output{0, "Updated Lumetra in the Claude desktop app's settings (" + file.string() +
-                             "). Restart Claude to use it.\n", ""};
-      case ClaudeDesktopConfig::Outcome::unchanged:
-        return Output{0, "Lumetra is already set up in the Claude desktop app (" + file.string() + ").\n", ""};
-    }
-  } catch (const ClaudeDesktopConfig::InstallError& error) {
+    return registered(ClaudeDesktopConfig::install(ToolInstaller::toolURL(bundle), file), title, "Claude", file);
+  } catch (const InstallError& error) {
     return failure(error.description());
   } catch (const fs::filesystem_error& error) {
-    return failure("Couldn't update the Claude desktop app's settings. " + systemText(error));
+    return failure("Couldn't update " + title + "'s settings. " + systemText(error));
   }
-  return failure("Couldn't update the Claude desktop app's settings.");
+}
+
+std::string assistantChoices() {
+  std::string names;
+  const auto all = AssistantConfig::all();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    names += (i == 0 ? "" : i + 1 == all.size() ? " or " : ", ") + std::string(all[i].id);
+  }
+  return names;
+}
+
+Output installMCP(std::span<const std::string> arguments, const fs::path& bundle, const Environment& environment) {
+  const std::string usage = "\nRun “lumetra-app help” for usage.\n";
+  if (arguments.size() != 2) {
+    return Output{2, "", "lumetra-app: install-mcp takes one assistant: " + assistantChoices() + "." + usage};
+  }
+  const AssistantConfig* assistant = AssistantConfig::named(arguments[1]);
+  if (!assistant) {
+    return Output{2, "", "lumetra-app: There's no assistant named “" + arguments[1] + "”. Choose " +
+                             assistantChoices() + "." + usage};
+  }
+  // A scratch host's folder goes into the entry, so the assistant's tool reaches the same host.
+  std::optional<fs::path> dataFolder;
+  if (const auto it = environment.find("LUMETRA_DATA_DIR"); it != environment.end() && !it->second.empty()) {
+    dataFolder = fs::absolute(it->second).lexically_normal();
+  }
+  const std::string title(assistant->title);
+  const fs::path file = assistant->settingsFile(environment);
+  try {
+    const InstallError missing(InstallError::Case::assistantNotFound, assistant->requiredFolder(environment), title);
+    return registered(assistant->install(ToolInstaller::toolURL(bundle), dataFolder, file, missing), title, title,
+                      file);
+  } catch (const InstallError& error) {
+    return failure(error.description());
+  } catch (const fs::filesystem_error& error) {
+    return failure("Couldn't update " + title + "'s settings. " + systemText(error));
+  }
 }
 
 }  // namespace
@@ -79,7 +124,9 @@ fs::path bundleOf(const fs::path& executable) {
 
 std::optional<Output> run(std::span<const std::string> arguments, const fs::path& bundle,
                           const Environment& environment) {
-  if (arguments.empty() || (arguments[0] != "install-tool" && arguments[0] != "install-claude")) return std::nullopt;
+  if (arguments.empty()) return std::nullopt;
+  if (arguments[0] == "install-mcp") return installMCP(arguments, bundle, environment);
+  if (arguments[0] != "install-tool" && arguments[0] != "install-claude") return std::nullopt;
   if (arguments.size() > 1) {
     return Output{2, "", "lumetra-app: " + arguments[0] + " takes no options or arguments.\nRun “lumetra-app help” for usage.\n"};
   }

@@ -256,6 +256,8 @@ const std::string& usage() {
       "  install-tool                       Link the lumetra command into /usr/local/bin, or\n"
       "                                     ~/.local/bin when that isn't writable\n"
       "  install-claude                     Register \"lumetra mcp\" with the Claude desktop app\n"
+      "  install-mcp CLIENT                 Register \"lumetra mcp\" with another assistant:\n"
+      "                                     claude-code, vscode or cursor\n"
       "\n"
       "  help                               Show this help\n"
       "\n"

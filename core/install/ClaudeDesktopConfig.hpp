@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/WireCoding.hpp"
-#include "install/InstallError.hpp"
+#include "install/AssistantConfig.hpp"
 
 namespace lumetra::ClaudeDesktopConfig {
 
@@ -15,7 +14,7 @@ inline constexpr std::string_view serverName = "lumetra";
 // The Claude desktop app's bundle identifier.
 inline constexpr std::string_view bundleId = "com.anthropic.claudefordesktop";
 
-enum class Outcome { added, updated, unchanged };
+using Outcome = AssistantConfig::Outcome;
 
 // Why nothing was changed.
 using InstallError = lumetra::InstallError;
@@ -27,10 +26,7 @@ using InstallError = lumetra::InstallError;
 // The existing entry with "command" set to the tool and "args" to ["mcp"]; other members stay.
 [[nodiscard]] JSON entry(const std::filesystem::path& tool, JSON existing);
 
-struct Merged {
-  std::string bytes;
-  Outcome outcome;
-};
+using Merged = AssistantConfig::Merged;
 // The file's new bytes with Lumetra's entry, every other setting kept (keys sorted).
 // Throws InstallError unreadable when the file isn't a JSON object with an mcpServers object.
 [[nodiscard]] Merged merged(const std::optional<std::string>& current, const std::filesystem::path& tool,

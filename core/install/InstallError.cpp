@@ -12,9 +12,14 @@ std::string InstallError::description() const {
     case Case::claudeNotFound:
       return "The Claude desktop app doesn't seem to be set up on this Mac (there's no " + path +
              "). Install Claude, open it once, and try again.";
-    case Case::unreadable:
-      return path + " isn't a JSON object with an mcpServers object, so it was left alone. Fix it or add Lumetra by "
-                    "hand (see the README).";
+    case Case::assistantNotFound:
+      return subject_ + " doesn't seem to be set up for this user (there's no " + path +
+             "). Install it, open it once, and try again.";
+    case Case::unreadable: {
+      const std::string key = subject_.empty() ? "mcpServers" : subject_;
+      return path + " isn't a JSON object with " + (key == "mcpServers" ? "an " : "a ") + key +
+             " object, so it was left alone. Fix it or add Lumetra by hand (see the README).";
+    }
     case Case::brokenLink:
       return path + " is a link to a file that doesn't exist, so it was left alone. Fix the link or add Lumetra by "
                     "hand (see the README).";

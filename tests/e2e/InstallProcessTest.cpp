@@ -1,4 +1,4 @@
-// `lumetra-app install-tool` and `install-claude` with HOME in a temporary folder; the tool they
+// `lumetra-app install-tool`, `install-claude` and `install-mcp` with HOME in a temporary folder; the tool they
 // register then serves MCP. As root, run as nobody, so that /usr/local/bin stays untouched.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -68,6 +68,31 @@ TEST(InstallProcessTest, LinkAndClaudeEntryStartTheMcpServer) {
   EXPECT_EQ(runUnprivileged(LUMETRA_APP_PATH, {"install-claude"}, environment).out,
             "Lumetra is already set up in the Claude desktop app (" +
                 (home / ".config/Claude/claude_desktop_config.json").string() + ").\n");
+}
+
+TEST(InstallProcessTest, McpEntryForAnotherAssistant) {
+  test::TemporaryDirectory folder;
+  const fs::path home = folder / "home";
+  fs::create_directories(home / ".cursor");
+  for (const auto& path : {folder.path(), home, home / ".cursor"}) fs::permissions(path, fs::perms::all);
+  const fs::path file = home / ".cursor/mcp.json";
+  const std::vector<std::string> environment{"HOME=" + home.string(), "LUMETRA_DATA_DIR=" + (folder / "data").string()};
+  auto result = runUnprivileged(LUMETRA_APP_PATH, {"install-mcp", "cursor"}, environment);
+  EXPECT_EQ(result.out, "Added Lumetra to Cursor's settings (" + file.string() + "). Restart Cursor to use it.\n");
+  std::ifstream in(file);
+  const JSONValue entry = *(*JSONValue::parse(std::string(std::istreambuf_iterator<char>(in), {}))["mcpServers"])["lumetra"];
+  EXPECT_EQ(entry["env"]->encoded(), R"({"LUMETRA_DATA_DIR":")" + (folder / "data").string() + "\"}");
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> misuse{
+      {{"install-mcp"}, "lumetra-app: install-mcp takes one assistant: claude-code, vscode or cursor.\n"},
+      {{"install-mcp", "emacs"},
+       "lumetra-app: There's no assistant named “emacs”. Choose claude-code, vscode or cursor.\n"},
+  };
+  for (const auto& [arguments, message] : misuse) {
+    result = runUnprivileged(LUMETRA_APP_PATH, arguments, environment);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, message + "Run “lumetra-app help” for usage.\n");
+  }
 }
 
 }  // namespace
