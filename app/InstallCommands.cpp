@@ -32,21 +32,44 @@ bool onPath(const fs::path& folder, const Environment& environment) {
 }
 
 Output installTool(const fs::path& bundle, const Environment& environment) {
-  const fs::path tool = ToolInstaller::toolURL(bundle);
   const fs::path folder = ToolInstaller::destinationFolder(UserFolders::home(environment));
+  std::string out;
   try {
-    const fs::path link = ToolInstaller::install(tool, folder);
-    std::string out = "Linked " + link.string() + " to " + tool.string() + ".\n";
-    if (!onPath(folder, environment)) {
-      out += folder.string() + " isn't on your PATH. Add it, for example with: export PATH=\"" + folder.string() +
-             ":$PATH\"\n";
+    // The tool first: it is what everything else needs, and what the help points at.
+    for (const fs::path& program : {ToolInstaller::toolURL(bundle), ToolInstaller::appURL(bundle)}) {
+      const fs::path link = ToolInstaller::install(program, folder);
+      out += "Linked " + link.string() + " to " + program.string() + ".\n";
     }
-    return Output{0, out, ""};
   } catch (const ToolInstaller::InstallError& error) {
-    return failure(error.description());
+    return Output{1, out, "lumetra-app: " + error.description() + "\n"};
   } catch (const fs::filesystem_error& error) {
-    return failure("Couldn't link the command-line tool. " + systemText(error));
+    return Output{1, out, "lumetra-app: Couldn't link the command-line tool. " + systemText(error) + "\n"};
   }
+  if (!onPath(folder, environment)) {
+    out += folder.string() + " isn't on your PATH. Add it, for example with: export PATH=\"" + folder.string() +
+           ":$PATH\"\n";
+  }
+  return Output{0, out, ""};
+}
+
+// Both folders install-tool may have chosen, since which one it chose depended on permissions then.
+Output uninstallTool(const fs::path& bundle, const Environment& environment) {
+  const fs::path user = ToolInstaller::userFolder(UserFolders::home(environment));
+  std::string out;
+  try {
+    for (const fs::path& folder : {ToolInstaller::systemFolder, user}) {
+      for (const fs::path& program : {ToolInstaller::toolURL(bundle), ToolInstaller::appURL(bundle)}) {
+        if (ToolInstaller::uninstall(program, folder)) out += "Removed " + (folder / program.filename()).string() + ".\n";
+      }
+    }
+  } catch (const fs::filesystem_error& error) {
+    return Output{1, out, "lumetra-app: Couldn't remove a link. " + systemText(error) + "\n"};
+  }
+  if (out.empty()) {
+    out = "There are no links to this copy of Lumetra in " + ToolInstaller::systemFolder.string() + " or " +
+          user.string() + ".\n";
+  }
+  return Output{0, out, ""};
 }
 
 // What registering with an assistant printed; `restart` names what must start again.
@@ -126,11 +149,15 @@ std::optional<Output> run(std::span<const std::string> arguments, const fs::path
                           const Environment& environment) {
   if (arguments.empty()) return std::nullopt;
   if (arguments[0] == "install-mcp") return installMCP(arguments, bundle, environment);
-  if (arguments[0] != "install-tool" && arguments[0] != "install-claude") return std::nullopt;
+  if (arguments[0] != "install-tool" && arguments[0] != "uninstall-tool" && arguments[0] != "install-claude") {
+    return std::nullopt;
+  }
   if (arguments.size() > 1) {
     return Output{2, "", "lumetra-app: " + arguments[0] + " takes no options or arguments.\nRun “lumetra-app help” for usage.\n"};
   }
-  return arguments[0] == "install-tool" ? installTool(bundle, environment) : installClaude(bundle, environment);
+  if (arguments[0] == "install-tool") return installTool(bundle, environment);
+  if (arguments[0] == "uninstall-tool") return uninstallTool(bundle, environment);
+  return installClaude(bundle, environment);
 }
 
 }  // namespace lumetra::InstallCommands

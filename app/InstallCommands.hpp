@@ -10,9 +10,9 @@
 
 namespace lumetra::InstallCommands {
 
-// `lumetra-app install-tool`, `install-claude` and `install-mcp CLIENT`, which need no running
-// host: link the bundle's tool onto the PATH, or register it with the Claude desktop app or
-// another assistant. Nothing for any other words.
+// `lumetra-app install-tool`, `uninstall-tool`, `install-claude` and `install-mcp CLIENT`, which
+// need no running host: link the bundle's programs onto the PATH (or take those links away), or
+// register the tool with the Claude desktop app or another assistant. Nothing for other words.
 [[nodiscard]] std::optional<CommandLineTool::Output> run(std::span<const std::string> arguments,
                                                          const std::filesystem::path& bundle,
                                                          const Environment& environment);

@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   const auto dataDirectory = Store::defaultDirectory();
   if (!MenuCommandLine::isMenuAction(arguments)) return Host::run(dataDirectory);
+  if (arguments.size() == 1 && arguments[0] == "--version") {
+    return FileSystem::writeAll(FileSystem::standardOutput, "lumetra-app " LUMETRA_VERSION "\n") ? 0 : 1;
+  }
 
   ProcessInfo::ignoreBrokenPipe();
   const auto bundle = InstallCommands::bundleOf(ProcessInfo::executable(argv[0]));

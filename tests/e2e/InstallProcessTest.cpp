@@ -43,7 +43,8 @@ TEST(InstallProcessTest, LinkAndClaudeEntryStartTheMcpServer) {
   ASSERT_EQ(result.status, 0) << result.out;
   const fs::path link = home / ".local/bin/lumetra";
   EXPECT_EQ(result.out, "Linked " + link.string() + " to " + fs::canonical(LUMETRA_TOOL_PATH).string() + ".\n" +
-                            (home / ".local/bin").string() +
+                            "Linked " + link.string() + "-app to " + fs::canonical(LUMETRA_APP_PATH).string() +
+                            ".\n" + (home / ".local/bin").string() +
                             " isn't on your PATH. Add it, for example with: export "
                             "PATH=\"" +
                             (home / ".local/bin").string() + ":$PATH\"\n");
@@ -68,6 +69,15 @@ TEST(InstallProcessTest, LinkAndClaudeEntryStartTheMcpServer) {
   EXPECT_EQ(runUnprivileged(LUMETRA_APP_PATH, {"install-claude"}, environment).out,
             "Lumetra is already set up in the Claude desktop app (" +
                 (home / ".config/Claude/claude_desktop_config.json").string() + ").\n");
+
+  // Through its own link, the host takes both links away again; someone else's file stays.
+  EXPECT_EQ(runUnprivileged(link.string() + "-app", {"--version"}, environment).out, "lumetra-app 0.1.0\n");
+  EXPECT_EQ(runUnprivileged(link.string() + "-app", {"uninstall-tool"}, environment).out,
+            "Removed " + link.string() + ".\nRemoved " + link.string() + "-app.\n");
+  test::writeFile(link, "mine");
+  EXPECT_EQ(runUnprivileged(LUMETRA_APP_PATH, {"uninstall-tool"}, environment).out,
+            "There are no links to this copy of Lumetra in /usr/local/bin or " + (home / ".local/bin").string() + ".\n");
+  EXPECT_TRUE(fs::is_regular_file(link));
 }
 
 TEST(InstallProcessTest, McpEntryForAnotherAssistant) {
