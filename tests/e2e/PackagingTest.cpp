@@ -1,0 +1,93 @@
+// What the package ships beside the programs: man pages that list exactly the commands of each
+// program's help, and a bash completion that asks the real host for project names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "e2e/HostFixture.hpp"
+#include "platform/FileSystem.hpp"
+
+namespace lumetra {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kPackaging = LUMETRA_PACKAGING_DIR;
+
+// The leading lower-case words of each indented help line: "project add", "status".
+std::set<std::string> helpCommands(const std::string& help) {
+  std::set<std::string> commands;
+  std::istringstream lines(help);
+  const std::regex command(R"(^  ([a-z][a-z-]*( [a-z][a-z-]*)?)( |$).*)");
+  for (std::string line; std::getline(lines, line);) {
+    if (std::smatch match; std::regex_match(line, match, command)) commands.insert(match[1]);
+  }
+  return commands;
+}
+
+// The bold words that open each entry of the man page's COMMANDS section: "*project add* _NAME_".
+std::set<std::string> manCommands(const fs::path& source) {
+  std::set<std::string> commands;
+  std::istringstream lines(FileSystem::readFile(source));
+  bool inside = false;
+  const std::regex entry(R"(^\*([a-z][a-z -]*)\*.*)");
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("# ")) inside = line == "# COMMANDS";
+    if (std::smatch match; inside && std::regex_match(line, match, entry)) commands.insert(match[1]);
+  }
+  return commands;
+}
+
+TEST(PackagingTest, ManPagesListTheCommandsOfTheHelp) {
+  for (const auto& [program, page] : {std::pair{LUMETRA_TOOL_PATH, "lumetra.1.scd"}, {LUMETRA_APP_PATH, "lumetra-app.1.scd"}}) {
+    SCOPED_TRACE(page);
+    const auto help = test::runProcess(program, {"help"});
+    const auto listed = helpCommands(help.out);
+    EXPECT_GE(listed.size(), 10u) << help.out;
+    EXPECT_EQ(manCommands(kPackaging / "man" / page), listed);
+  }
+}
+
+class BashCompletionTest : public test::HostFixture {
+ protected:
+  // What the real completion script offers for the words typed so far, sorted.
+  std::string offered(const std::vector<std::string>& words) {
+    std::string script = "source '" + (kPackaging / "completion/lumetra.bash").string() + "'\nCOMP_WORDS=(";
+    for (const auto& word : words) script += "'" + word + "' ";
+    script += ")\nCOMP_CWORD=" + std::to_string(words.size() - 1) +
+              "\n$(complete -p " + words[0] + " | sed 's/.*-F \\([^ ]*\\) .*/\\1/')\n"
+              "printf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
+    auto env = environment();
+    env["PATH"] = fs::path(LUMETRA_TOOL_PATH).parent_path().string() + ":" +
+                  fs::path(LUMETRA_APP_PATH).parent_path().string() + ":/usr/bin:/bin";
+    const auto result = test::runProcess("/bin/bash", {"--norc", "-c", script}, env);
+    EXPECT_EQ(result.err, "");
+    std::string out = result.out;
+    std::replace(out.begin(), out.end(), '\n', ' ');
+    return out;
+  }
+};
+
+TEST_F(BashCompletionTest, CommandsOptionsAndProjectsFromTheHost) {
+  ASSERT_EQ(app({"project", "add", "Garden"}).status, 0);
+  ASSERT_EQ(app({"project", "add", "Big Garden"}).status, 0);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+      {{"lumetra", "st"}, "start status stop "},
+      {{"lumetra", "start", "G"}, "Garden "},
+      {{"lumetra", "start", "B"}, "Big\\ Garden "},
+      {{"lumetra", "sessions", "--pro"}, "--project "},
+      {{"lumetra", "sessions", "-p", ""}, "Big\\ Garden Garden "},
+      {{"lumetra-app", "project", "r"}, "rename "},
+      {{"lumetra-app", "project", "archive", "G"}, "Garden "},
+      {{"lumetra-app", "export", "This"}, "This\\ Month This\\ Week "},
+      {{"lumetra-app", "install-mcp", "c"}, "claude-code cursor "},
+  };
+  for (const auto& [words, expected] : cases) EXPECT_EQ(offered(words), expected) << words.back();
+  stopHost();
+  EXPECT_EQ(offered({"lumetra", "start", "G"}), " ");  // no host: nothing, quickly
+}
+
+}  // namespace
+}  // namespace lumetra
