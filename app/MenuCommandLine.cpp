@@ -1,6 +1,7 @@
 #include "MenuCommandLine.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <charconv>
@@ -16,6 +17,7 @@
 #include "platform/DateFormat.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/SystemError.hpp"
+#include "platform/UnicodeText.hpp"
 
 namespace lumetra::MenuCommandLine {
 
@@ -27,11 +29,12 @@ using CommandLineTool::UsageError;
 const std::map<std::string, std::string, std::less<>> kValueOptions{
     {"-d", "--description"}, {"--description", "--description"}, {"-p", "--project"}, {"--project", "--project"},
     {"--start", "--start"},  {"--end", "--end"},                 {"--first", "--first"}, {"--second", "--second"},
-    {"-o", "--output"},      {"--output", "--output"}};
+    {"-o", "--output"},      {"--output", "--output"},           {"--by", "--by"}};
 const std::set<std::string, std::less<>> kFlags{"--json", "--all", "--help", "-h"};
 
 struct Words {
   std::vector<std::string> positionals;
+  std::vector<std::string> projects;  // every --project, for the actions that take several
   std::map<std::string, std::string, std::less<>> values;
   std::set<std::string, std::less<>> flags;
 };
@@ -48,6 +51,7 @@ Words scan(std::span<const std::string> arguments) {
     } else if (auto it = kValueOptions.find(word); it != kValueOptions.end()) {
       if (i + 1 >= arguments.size()) throw UsageError(word + " needs a value.");
       words.values[it->second] = arguments[++i];
+      if (it->second == "--project") words.projects.push_back(arguments[i]);
     } else if (kFlags.contains(word)) {
       words.flags.insert(word == "-h" ? "--help" : word);
     } else if (CommandLineTool::looksLikeOption(word)) {
@@ -84,6 +88,7 @@ const std::vector<Action>& actions() {
       {{"session", "neighbours"}, "session-neighbours", 1, {}, "a session id"},
       {{"idle-timeout"}, "idle-timeout", 0, {}, ""},
       {{"export"}, "export", 0, {"--output"}, ""},
+      {{"report"}, "report", 0, {"--by", "--project"}, ""},
   };
   return table;
 }
@@ -142,6 +147,14 @@ JSON request(const Action& action, const Words& words, std::span<const std::stri
     if (!rest.empty()) r["seconds"] = minutesArgument(rest[0]) * 60;
   } else if (verb == "export") {
     if (!rest.empty()) r["range"] = rest[0];
+  } else if (verb == "report") {
+    if (!rest.empty()) r["range"] = rest[0];
+    const std::string by = value("--by").value_or("project");
+    if (by != "project" && by != "day" && by != "week") {
+      throw UsageError("--by takes project, day or week, not " + curlyQuoted(by) + ".");
+    }
+    r["by"] = by;
+    if (!words.projects.empty()) r["projects"] = words.projects;
   } else {
     r["id"] = sessionId(rest[0]);
     if (verb == "session-edit") {
@@ -164,6 +177,51 @@ std::string minutesText(double seconds) {
   char text[64];
   const double minutes = seconds / 60;
   std::snprintf(text, sizeof text, "%g minute%s", minutes, minutes == 1 ? "" : "s");
+  return text;
+}
+
+// A report as a table: one block per day or week (or one for the whole period), a project per
+// line with its time and its share of the block, and the grand total.
+std::string reportText(const JSON& result) {
+  using CommandLineTool::Formatter;
+  const std::string label = result.at("range").get<std::string>(), first = result.at("first_day").get<std::string>(),
+                    last = result.at("last_day").get<std::string>();
+  const std::string days = first == last ? first : first + " to " + last;
+  const std::string period = label == days ? label : label + " (" + days + ")";
+  const auto& groups = result.at("groups");
+  if (groups.empty()) return "No time was tracked in " + period + ".";
+  const bool grouped = result.at("by") != "project";
+  std::vector<std::array<std::string, 4>> rows;  // group, project, time, share
+  for (const auto& group : groups) {
+    const double total = group.at("seconds").get<double>();
+    bool opening = true;
+    for (const auto& project : group.at("projects")) {
+      const auto seconds = project.at("seconds").get<std::int64_t>();
+      char share[16];
+      std::snprintf(share, sizeof share, "%.0f%%", total > 0 ? 100.0 * static_cast<double>(seconds) / total : 0.0);
+      rows.push_back({grouped && opening ? group.at("label").get<std::string>() : "",
+                      project.at("project").get<std::string>() + (project.at("running").get<bool>() ? " (running)" : ""),
+                      Formatter::duration(seconds), share});
+      opening = false;
+    }
+  }
+  rows.push_back({grouped ? "Total" : "", grouped ? "" : "Total", Formatter::duration(result.at("seconds").get<std::int64_t>()),
+                  ""});
+  // Padded by terminal columns, so that names in wide scripts line up too.
+  std::array<std::size_t, 4> widths{};
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], UnicodeText::displayWidth(row[c]));
+  }
+  const auto padding = [&](const std::string& text, std::size_t c) {
+    return std::string(widths[c] - UnicodeText::displayWidth(text), ' ');
+  };
+  std::string text = "Report for " + period + (grouped ? ", by " + result.at("by").get<std::string>() : "") + ":";
+  for (const auto& row : rows) {
+    std::string line = "\n  ";
+    if (grouped) line += row[0] + padding(row[0], 0) + "  ";
+    line += row[1] + padding(row[1], 1) + "  " + padding(row[2], 2) + row[2] + "  " + padding(row[3], 3) + row[3];
+    text += Formatter::trimmingTrailingSpaces(line);
+  }
   return text;
 }
 
@@ -207,6 +265,7 @@ std::string printed(const std::string& verb, const JSON& result, const CommandLi
     }
     return lines;
   }
+  if (verb == "report") return reportText(result);
   if (verb == "idle-timeout") {
     return "Sessions stop after " + minutesText(result.at("seconds").get<double>()) + " without input.";
   }
@@ -251,6 +310,18 @@ const std::string& usage() {
       "  export [RANGE] [-o FILE]           Sessions starting in RANGE as CSV, to FILE or standard\n"
       "                                     output. RANGE is \"All Time\" (the default), Today,\n"
       "                                     \"This Week\", \"Last Week\", \"This Month\" or \"Last Month\"\n"
+      "\n"
+      "Reports:\n"
+      "  report [RANGE] [--by project|day|week] [--project NAME]...\n"
+      "                                     Time per project in RANGE (This Week by default), per\n"
+      "                                     day or per ISO week with --by. RANGE is one of the\n"
+      "                                     export's, Yesterday, \"This Year\", \"Last Year\", a day\n"
+      "                                     YYYY-MM-DD or days FROM..TO\n"
+      "\n"
+      "Moving in (works without a running Lumetra):\n"
+      "  convert FORMAT FILE [-o OUT] [--skip-bad]\n"
+      "                                     Another tracker's export as a CSV for \"lumetra import\".\n"
+      "                                     FORMAT is toggl, clockify, timewarrior or watson\n"
       "\n"
       "Integration (these work without a running Lumetra):\n"
       "  install-tool                       Link the lumetra and lumetra-app commands into\n"
@@ -299,7 +370,8 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     }
     const std::string shown = action->words.size() == 1 ? action->words[0] : action->words[0] + " " + action->words[1];
     const auto rest = std::span(positionals).subspan(action->words.size());
-    const std::size_t allowed = action->wire == "idle-timeout" || action->wire == "export" ? 1 : action->arguments;
+    const std::size_t allowed =
+        action->wire == "idle-timeout" || action->wire == "export" || action->wire == "report" ? 1 : action->arguments;
     if (rest.size() < action->arguments) throw UsageError(shown + " needs " + action->argumentNames + ".");
     if (rest.size() > allowed) throw UsageError("Too many arguments for " + shown + ". Put text with spaces in quotes.");
     std::vector<std::string> given;

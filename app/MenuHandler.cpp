@@ -5,6 +5,7 @@
 #include "tracking/WireRecords.hpp"
 #include "csv/CSVExporter.hpp"
 #include "csv/ExportRange.hpp"
+#include "report/ReportPeriod.hpp"
 
 namespace lumetra {
 
@@ -89,6 +90,7 @@ JSON MenuHandler::run(const JSON& request, Instant now) {
   if (action.starts_with("session")) return sessionAction(action, request, now);
   if (action == "idle-timeout") return idleTimeout(request);
   if (action == "export") return exportCSV(request, now);
+  if (action == "report") return report(request, now);
   throw badRequest("Unknown action “" + action + "”.");
 }
 
@@ -200,6 +202,96 @@ JSON MenuHandler::exportCSV(const JSON& request, Instant now) {
   JSON result = JSON::object();
   result["csv"] = CSVExporter::csv(store.sessions(std::nullopt, period.from, period.to), projects, store.sourceIds(), now,
                                    control_.calendar());
+  return result;
+}
+
+JSON MenuHandler::report(const JSON& request, Instant now) {
+  const Calendar& calendar = control_.calendar();
+  const std::string label = optionalText(request, "range").value_or("This Week");
+  const auto period = ReportPeriod::parse(label, now, calendar);
+  if (!period) {
+    throw badRequest("“" + label + "” isn't a range. Use All Time, Today, Yesterday, This Week, Last Week, This Month, "
+                     "Last Month, This Year, Last Year, a day YYYY-MM-DD or days FROM..TO.");
+  }
+  const std::string by = optionalText(request, "by").value_or("project");
+  const auto grouping = by == "day" ? ReportGrouping::day : by == "week" ? ReportGrouping::week : ReportGrouping::project;
+  if (grouping == ReportGrouping::project && by != "project") throw badRequest("“by” must be project, day or week.");
+
+  Store& store = tracker_.store();
+  std::optional<std::vector<std::int64_t>> only;
+  if (const auto it = request.find("projects"); it != request.end() && it->is_array()) {
+    only.emplace();
+    for (const auto& name : *it) {
+      if (!name.is_string()) throw badRequest("“projects” must be a list of names.");
+      only->push_back(control_.findProject(name.get<std::string>(), "report").id);
+    }
+  }
+  // All Time runs from the first session to now.
+  const Instant from = period->from.value_or(std::min(store.firstStart().value_or(now), now));
+  const Instant to = period->to.value_or(now);
+  const auto buckets = ReportBucket::of(grouping, period->label, from, to, calendar);
+  std::vector<std::pair<Instant, Instant>> spans;
+  for (const auto& bucket : buckets) spans.emplace_back(bucket.from, bucket.to);
+  const auto totals = store.periodTotals(spans, only, now);
+
+  std::map<std::int64_t, std::string> names;
+  for (const auto& project : store.projects(true)) names.emplace(project.id, project.name);
+  // Whole seconds per group and project, and every sum made of those, so the totals add up.
+  JSON groups = JSON::array();
+  std::map<std::int64_t, std::pair<std::int64_t, bool>> perProject;
+  std::int64_t grand = 0;
+  bool running = false;
+  for (std::size_t b = 0; b < buckets.size(); ++b) {
+    std::vector<std::pair<std::int64_t, const PeriodTotal*>> rows;
+    for (const auto& total : totals) {
+      if (total.span == b) rows.emplace_back(static_cast<std::int64_t>(std::llround(total.seconds)), &total);
+    }
+    std::erase_if(rows, [](const auto& row) { return row.first <= 0; });
+    if (rows.empty()) continue;
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    JSON projects = JSON::array();
+    std::int64_t sum = 0;
+    for (const auto& [seconds, total] : rows) {
+      projects.push_back({{"project", names[total->projectId]}, {"seconds", seconds}, {"running", total->running}});
+      sum += seconds;
+      perProject[total->projectId].first += seconds;
+      perProject[total->projectId].second = perProject[total->projectId].second || total->running;
+      running = running || total->running;
+    }
+    grand += sum;
+    groups.push_back({{"label", buckets[b].label},
+                      {"from", ControlProtocol::formatTimestamp(buckets[b].from)},
+                      {"to", ControlProtocol::formatTimestamp(buckets[b].to)},
+                      {"projects", projects},
+                      {"seconds", sum}});
+  }
+  std::vector<std::pair<std::int64_t, std::int64_t>> order;  // seconds, project
+  for (const auto& [project, entry] : perProject) order.emplace_back(entry.first, project);
+  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  JSON projects = JSON::array();
+  for (const auto& [seconds, project] : order) {
+    projects.push_back({{"project", names[project]},
+                        {"seconds", seconds},
+                        {"share", grand > 0 ? static_cast<double>(seconds) / static_cast<double>(grand) : 0.0},
+                        {"running", perProject[project].second}});
+  }
+  const auto day = [&](Instant instant) {
+    const auto p = calendar.parts(instant);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
+    return std::string(text);
+  };
+  JSON result = JSON::object();
+  result["range"] = period->label;
+  result["by"] = by;
+  result["from"] = ControlProtocol::formatTimestamp(from);
+  result["to"] = ControlProtocol::formatTimestamp(to);
+  result["first_day"] = day(from);
+  result["last_day"] = day(to - 1.0);
+  result["groups"] = grouping == ReportGrouping::project && !groups.empty() ? JSON::array({groups[0]}) : groups;
+  result["projects"] = projects;
+  result["seconds"] = grand;
+  result["running"] = running;
   return result;
 }
 

@@ -25,6 +25,7 @@ class MenuHandler {
   JSON sessionAction(const std::string& action, const JSON& request, Instant now);
   JSON idleTimeout(const JSON& request);
   JSON exportCSV(const JSON& request, Instant now);
+  JSON report(const JSON& request, Instant now);
   JSON sessionInfo(const WorkSession& session, Instant now);
 
   Tracker& tracker_;

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "ConvertCommand.hpp"
 #include "Host.hpp"
 #include "InstallCommands.hpp"
 #include "MenuCommandLine.hpp"
@@ -21,7 +22,9 @@ int main(int argc, char** argv) {
 
   ProcessInfo::ignoreBrokenPipe();
   const auto bundle = InstallCommands::bundleOf(ProcessInfo::executable(argv[0]));
-  if (auto installed = InstallCommands::run(arguments, bundle, UserFolders::currentEnvironment())) {
+  auto installed = InstallCommands::run(arguments, bundle, UserFolders::currentEnvironment());
+  if (!installed) installed = ConvertCommand::run(arguments);
+  if (installed) {
     (void)FileSystem::writeAll(FileSystem::standardOutput, installed->out);
     (void)FileSystem::writeAll(FileSystem::standardError, installed->err);
     return installed->status;

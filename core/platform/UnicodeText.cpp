@@ -7,6 +7,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -155,6 +156,23 @@ std::size_t graphemeCount(std::string_view utf8) {
   it->first();
   while (it->next() != icu::BreakIterator::DONE) ++count;
   return count;
+}
+
+std::size_t displayWidth(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; })) {
+    return utf8.size();
+  }
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU break iterator: ") + u_errorName(status));
+  const auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+  it->setText(text);
+  std::size_t width = 0;
+  for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
+    const auto kind = u_getIntPropertyValue(text.char32At(start), UCHAR_EAST_ASIAN_WIDTH);
+    width += kind == U_EA_WIDE || kind == U_EA_FULLWIDTH ? 2 : 1;
+  }
+  return width;
 }
 
 bool isNewline(char32_t c) {

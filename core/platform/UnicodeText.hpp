@@ -51,6 +51,10 @@ class LocalizedOrder {
 // The number of user-perceived characters (extended grapheme clusters).
 [[nodiscard]] std::size_t graphemeCount(std::string_view utf8);
 
+// The columns a terminal gives the text: two for a cluster that starts with an East Asian wide
+// or fullwidth character, one for any other.
+[[nodiscard]] std::size_t displayWidth(std::string_view utf8);
+
 // Whether the scalar ends a line: LF, VT, FF, CR, NEL (U+0085), LS (U+2028) or PS (U+2029).
 [[nodiscard]] bool isNewline(char32_t scalar);
 

@@ -15,6 +15,7 @@
 #include "platform/UserFolders.hpp"
 #include "store/Database.hpp"
 #include "store/EndReason.hpp"
+#include "store/PeriodTotal.hpp"
 #include "store/Project.hpp"
 #include "store/StoreError.hpp"
 #include "store/WorkSession.hpp"
@@ -132,6 +133,14 @@ class Store {
   // Seconds per project id over the sessions starting in the range; the open one counts to `now`.
   [[nodiscard]] std::map<std::int64_t, double> totals(std::optional<Instant> from, std::optional<Instant> to,
                                                       Instant now);
+  // Seconds per span and project of the time sessions spent inside each span (a session
+  // crossing a span's edge counts only its part inside), summed by SQL; the open session counts
+  // up to `now` and is marked running. Only the given projects when there is a list.
+  [[nodiscard]] std::vector<PeriodTotal> periodTotals(const std::vector<std::pair<Instant, Instant>>& spans,
+                                                      const std::optional<std::vector<std::int64_t>>& projectIds,
+                                                      Instant now);
+  // When the earliest session starts.
+  [[nodiscard]] std::optional<Instant> firstStart();
   // The most recently ended session whose end tracking observed (none entered by hand,
   // imported or merged). Walks the end index back from the latest end.
   [[nodiscard]] std::optional<WorkSession> lastTrackedSession();

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 
 #include "store/Row.hpp"
 #include "store/Store.hpp"
@@ -167,6 +168,69 @@ std::vector<WorkSession> Store::overlappingSessions(Instant start, Instant end, 
       "SELECT * FROM sessions WHERE end_at IS NULL AND start_at < ? AND ? > ? AND id != ?\n"
       "ORDER BY start_at, id",
       {earliest, end, start, other, end, now, start, other});
+}
+
+std::vector<PeriodTotal> Store::periodTotals(const std::vector<std::pair<Instant, Instant>>& spans,
+                                             const std::optional<std::vector<std::int64_t>>& projectIds, Instant now) {
+  std::vector<PeriodTotal> totals;
+  if (spans.empty()) return totals;
+  const auto number = [](double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return std::string(text);
+  };
+  std::string spanList = "[";
+  for (const auto& [from, to] : spans) {
+    spanList += (spanList.size() > 1 ? ",[" : "[") + number(from.seconds) + "," + number(to.seconds) + "]";
+  }
+  spanList += "]";
+  std::optional<std::string> projectList;
+  if (projectIds) {
+    projectList = "[";
+    for (const auto id : *projectIds) *projectList += (projectList->size() > 1 ? "," : "") + std::to_string(id);
+    *projectList += "]";
+  }
+  const SQLValue projects = projectList ? SQLValue(*projectList) : SQLValue(nullptr);
+  // Finished sessions, each span found through the start index within the longest session's
+  // length before it (as in overlappingSessions); the open session apart, counted to now.
+  const auto longest = db_.query("SELECT max(end_at - start_at) AS longest FROM sessions").front();
+  const double reach = longest.optionalDouble("longest").value_or(0) + 1;
+  const auto rows = db_.query(
+      R"(WITH spans(span, span_from, span_to) AS (
+  SELECT CAST(key AS INTEGER), json_extract(value, '$[0]'), json_extract(value, '$[1]') FROM json_each(?))
+SELECT span, project_id, SUM(MIN(end_at, span_to) - MAX(start_at, span_from)) AS seconds
+FROM spans JOIN sessions ON start_at >= span_from - ? AND start_at < span_to AND end_at > span_from
+WHERE ? IS NULL OR project_id IN (SELECT value FROM json_each(?))
+GROUP BY span, project_id ORDER BY span, project_id)",
+      {spanList, reach, projects, projects});
+  for (const auto& row : rows) {
+    totals.push_back({static_cast<std::size_t>(row.integer("span")), row.integer("project_id"),
+                      row.optionalDouble("seconds").value_or(0),
+                      false});
+  }
+  const auto open = openSession();
+  if (!open || (projectIds && std::find(projectIds->begin(), projectIds->end(), open->projectId) == projectIds->end())) {
+    return totals;
+  }
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const double seconds = std::min(now, spans[i].second) - std::max(open->start, spans[i].first);
+    if (!(seconds > 0)) continue;
+    const auto it = std::find_if(totals.begin(), totals.end(),
+                                 [&](const PeriodTotal& t) { return t.span == i && t.projectId == open->projectId; });
+    if (it != totals.end()) {
+      it->seconds += seconds;
+      it->running = true;
+    } else {
+      totals.push_back({i, open->projectId, seconds, true});
+    }
+  }
+  return totals;
+}
+
+std::optional<Instant> Store::firstStart() {
+  const auto rows = db_.query("SELECT min(start_at) AS first FROM sessions");
+  const auto first = rows.front().optionalDouble("first");
+  return first ? std::optional(Instant(*first)) : std::nullopt;
 }
 
 }  // namespace lumetra

@@ -55,17 +55,24 @@ _lumetra_app() {
   local program=${COMP_WORDS[0]} i
   local -a words=()
   for ((i = 1; i < COMP_CWORD; i++)); do
-    [[ ${COMP_WORDS[i]} != -* ]] && words+=("${COMP_WORDS[i]}")
+    case ${COMP_WORDS[i]} in
+      -p | --project | -o | --output | -d | --description | --start | --end | --first | --second | --by) ((i++)) ;;
+      -*) ;;
+      *) words+=("${COMP_WORDS[i]}") ;;
+    esac
   done
   case $prev in
     -p | --project) _lumetra_offer "$cur" "$(_lumetra_projects "$program")"; return ;;
     -o | --output) mapfile -t COMPREPLY < <(compgen -f -- "$cur"); return ;;
+    --by) _lumetra_words "$cur" project day week; return ;;
     -d | --description | --start | --end | --first | --second) return ;;
   esac
   if [[ $cur == -* ]]; then
     case "${words[0]}:${words[1]}" in
       projects:*) _lumetra_words "$cur" --all --json ;;
       export:*) _lumetra_words "$cur" --output -o ;;
+      report:*) _lumetra_words "$cur" --by --project -p --json ;;
+      convert:*) _lumetra_words "$cur" --output -o --skip-bad ;;
       session:add | session:merge) _lumetra_words "$cur" --description -d --json ;;
       session:edit) _lumetra_words "$cur" --project -p --start --end --json ;;
       session:split) _lumetra_words "$cur" --first --second --json ;;
@@ -76,13 +83,17 @@ _lumetra_app() {
     return
   fi
   case ${#words[@]}:${words[0]}:${words[1]} in
-    0:*) _lumetra_words "$cur" projects project session idle-timeout export install-tool uninstall-tool \
-      install-claude install-mcp help ;;
+    0:*) _lumetra_words "$cur" projects project session idle-timeout export report convert install-tool \
+      uninstall-tool install-claude install-mcp help ;;
     1:project:*) _lumetra_words "$cur" add rename archive unarchive delete ;;
     1:session:*) _lumetra_words "$cur" add edit split merge delete neighbours ;;
     2:project:add) ;;
     2:project:* | 2:session:add) _lumetra_offer "$cur" "$(_lumetra_projects "$program")" ;;
     1:export:*) _lumetra_words "$cur" "All Time" Today "This Week" "Last Week" "This Month" "Last Month" ;;
+    1:report:*) _lumetra_words "$cur" "All Time" Today Yesterday "This Week" "Last Week" "This Month" \
+      "Last Month" "This Year" "Last Year" ;;
+    1:convert:*) _lumetra_words "$cur" toggl clockify timewarrior watson ;;
+    2:convert:*) mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
     1:install-mcp:*) _lumetra_words "$cur" claude-code vscode cursor ;;
   esac
 }

@@ -30,7 +30,7 @@ complete -c lumetra -n '__fish_seen_subcommand_from import' -F
 complete -c lumetra -n '__fish_seen_subcommand_from import' -l dry-run -d 'Show what would be added'
 complete -c lumetra -n '__fish_seen_subcommand_from import' -l allow-overlaps -d 'Accept overlapping rows'
 
-set -l app_commands projects project session idle-timeout export install-tool uninstall-tool install-claude install-mcp help
+set -l app_commands projects project session idle-timeout export report convert install-tool uninstall-tool install-claude install-mcp help
 complete -c lumetra-app -f
 complete -c lumetra-app -n "not __fish_seen_subcommand_from $app_commands" -a "$app_commands"
 complete -c lumetra-app -n "not __fish_seen_subcommand_from $app_commands" -l version -d 'Print the version'
@@ -44,3 +44,10 @@ complete -c lumetra-app -n '__fish_seen_subcommand_from projects' -l all -d 'Inc
 complete -c lumetra-app -n '__fish_seen_subcommand_from export' -a "'All Time' Today 'This Week' 'Last Week' 'This Month' 'Last Month'"
 complete -c lumetra-app -n '__fish_seen_subcommand_from export' -s o -l output -r -F -d 'Write to this file'
 complete -c lumetra-app -n '__fish_seen_subcommand_from install-mcp' -a 'claude-code vscode cursor'
+complete -c lumetra-app -n '__fish_seen_subcommand_from report' -a "'All Time' Today Yesterday 'This Week' 'Last Week' 'This Month' 'Last Month' 'This Year' 'Last Year'"
+complete -c lumetra-app -n '__fish_seen_subcommand_from report' -l by -x -a 'project day week' -d 'Group by'
+complete -c lumetra-app -n '__fish_seen_subcommand_from report' -s p -l project -x -a '(__lumetra_projects)'
+complete -c lumetra-app -n '__fish_seen_subcommand_from convert; and not __fish_seen_subcommand_from toggl clockify timewarrior watson' -a 'toggl clockify timewarrior watson'
+complete -c lumetra-app -n '__fish_seen_subcommand_from convert; and __fish_seen_subcommand_from toggl clockify timewarrior watson' -F
+complete -c lumetra-app -n '__fish_seen_subcommand_from convert' -s o -l output -r -F -d 'Write to this file'
+complete -c lumetra-app -n '__fish_seen_subcommand_from convert' -l skip-bad -d "Leave out rows that can't be read"

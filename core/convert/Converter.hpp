@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "convert/ConvertedEntry.hpp"
+
+namespace lumetra::Converter {
+
+// The exports Lumetra reads: Toggl Track's and Clockify's detailed CSV reports, Timewarrior's
+// `export` JSON and Watson's frames file.
+enum class Format { toggl, clockify, timewarrior, watson };
+inline constexpr std::array<std::pair<Format, std::string_view>, 4> kFormatNames{{
+    {Format::toggl, "toggl"}, {Format::clockify, "clockify"}, {Format::timewarrior, "timewarrior"}, {Format::watson, "watson"}}};
+[[nodiscard]] std::optional<Format> format(std::string_view name);
+[[nodiscard]] std::string_view name(Format format);
+
+// Reads an export. A text that isn't UTF-8 is one problem, on its first bad line, and nothing else.
+[[nodiscard]] ReadExport read(Format format, std::string_view text);
+
+// The CSV `lumetra import` reads: Project, Start, End, Description and Source ID. Texts a
+// spreadsheet would take for a formula get an apostrophe in front, as Lumetra's export does.
+[[nodiscard]] std::string csv(const std::vector<ConvertedEntry>& entries);
+
+// Helpers the readers share.
+// The project an entry without one goes to.
+inline constexpr std::string_view kNoProject = "No project";
+// The description with the extra details in brackets: "Weeding [client: Acme] [tags: a, b]".
+[[nodiscard]] std::string describedWith(std::string description,
+                                        const std::vector<std::pair<std::string, std::string>>& details);
+// A stable name for an entry without an id of its own: the format, then a hash of its fields.
+[[nodiscard]] std::string hashedSourceId(Format format, const std::vector<std::string_view>& fields);
+
+}  // namespace lumetra::Converter

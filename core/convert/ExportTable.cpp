@@ -1,0 +1,220 @@
+#include "convert/ExportTable.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <optional>
+
+#include "csv/CSVRecords.hpp"
+#include "platform/UnicodeText.hpp"
+
+namespace lumetra::ExportTable {
+
+namespace {
+
+struct Day {
+  int year = 0, month = 0, day = 0;
+};
+struct Clock {
+  int hour = 0, minute = 0, second = 0;
+};
+
+std::string_view trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The numbers of a text made of digit groups and one kind of separator: "03/04/2026" → 3, 4, 2026.
+std::optional<std::array<int, 3>> threeNumbers(std::string_view text, char& separator) {
+  std::array<int, 3> numbers{};
+  std::size_t at = 0;
+  separator = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (i > 0) {
+      if (at >= text.size() || (separator && text[at] != separator) || std::string_view("/-.").find(text[at]) == std::string_view::npos) {
+        return std::nullopt;
+      }
+      separator = text[at++];
+    }
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), numbers[i]);
+    if (error != std::errc() || end == text.data() + at || end - (text.data() + at) > 4) return std::nullopt;
+    at = static_cast<std::size_t>(end - text.data());
+  }
+  if (at != text.size()) return std::nullopt;
+  return numbers;
+}
+
+// How a file writes day and month when the year comes last; decided once for the whole file.
+enum class Order { unknown, dayFirst, monthFirst };
+
+std::optional<Day> day(std::string_view text, Order order) {
+  char separator = 0;
+  const auto numbers = threeNumbers(trimmed(text), separator);
+  if (!numbers) return std::nullopt;
+  Day d;
+  if ((*numbers)[0] >= 1000) {
+    d = {(*numbers)[0], (*numbers)[1], (*numbers)[2]};
+  } else if ((*numbers)[2] >= 1000) {
+    const bool dayFirst = order == Order::dayFirst || (order == Order::unknown && separator != '/');
+    d = dayFirst ? Day{(*numbers)[2], (*numbers)[1], (*numbers)[0]} : Day{(*numbers)[2], (*numbers)[0], (*numbers)[1]};
+  } else {
+    return std::nullopt;
+  }
+  const std::chrono::year_month_day check{std::chrono::year(d.year), std::chrono::month(static_cast<unsigned>(d.month)),
+                                          std::chrono::day(static_cast<unsigned>(d.day))};
+  if (!check.ok()) return std::nullopt;
+  return d;
+}
+
+std::optional<Clock> clock(std::string_view text) {
+  text = trimmed(text);
+  int meridiem = 0;  // 1 for AM, 2 for PM
+  if (text.size() > 2) {
+    const std::string suffix = UnicodeText::asciiLowercased(text.substr(text.size() - 2));
+    if (suffix == "am" || suffix == "pm") {
+      meridiem = suffix == "am" ? 1 : 2;
+      text = trimmed(text.substr(0, text.size() - 2));
+    }
+  }
+  Clock c;
+  int* parts[3] = {&c.hour, &c.minute, &c.second};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 3 && at <= text.size(); ++i) {
+    if (i > 0) {
+      if (at == text.size()) break;  // seconds may be left out
+      if (text[at] != ':') return std::nullopt;
+      ++at;
+    }
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), *parts[i]);
+    const auto digits = end - (text.data() + at);
+    if (error != std::errc() || digits == 0 || digits > 2 || (i > 0 && digits != 2)) return std::nullopt;
+    at = static_cast<std::size_t>(end - text.data());
+    if (i == 1 && at == text.size()) break;
+  }
+  if (at != text.size() || c.minute > 59 || c.second > 59) return std::nullopt;
+  if (meridiem) {
+    if (c.hour < 1 || c.hour > 12) return std::nullopt;
+    c.hour = c.hour % 12 + (meridiem == 2 ? 12 : 0);
+  } else if (c.hour > 23) {
+    return std::nullopt;
+  }
+  return c;
+}
+
+std::string localTime(const Day& d, const Clock& c) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, c.hour, c.minute, c.second);
+  return text;
+}
+
+std::string_view title(Converter::Format format) {
+  return format == Converter::Format::toggl ? "Toggl Track" : "Clockify";
+}
+
+}  // namespace
+
+ReadExport read(Converter::Format format, std::string_view text) {
+  ReadExport result;
+  auto records = CSVRecords::read(text, result.problems);
+  std::erase_if(records, [](const CSVRecords::Record& record) {
+    return std::all_of(record.fields.begin(), record.fields.end(), [](const auto& f) { return trimmed(f).empty(); });
+  });
+  if (records.empty()) return result;
+
+  std::map<std::string, std::size_t> columns;
+  for (std::size_t c = 0; c < records.front().fields.size(); ++c) {
+    columns.emplace(UnicodeText::asciiLowercased(trimmed(records.front().fields[c])), c);
+  }
+  for (const std::string_view required : {"Start date", "Start time", "End date", "End time"}) {
+    if (!columns.contains(UnicodeText::asciiLowercased(required))) {
+      result.problems.push_back({records.front().line, "There's no “" + std::string(required) + "” column. Is this a detailed CSV report from " +
+                                                           std::string(title(format)) + "?"});
+    }
+  }
+  if (!result.problems.empty()) return result;
+  const auto column = [&](std::string_view heading) -> std::optional<std::size_t> {
+    const auto it = columns.find(std::string(heading));
+    return it == columns.end() ? std::nullopt : std::optional(it->second);
+  };
+  const auto project = column("project"), client = column("client"), task = column("task"),
+             description = column("description"), tags = column("tags"), id = column("id"),
+             startDay = column("start date"), startClock = column("start time"), endDay = column("end date"),
+             endClock = column("end time");
+
+  // Day and month order: any first number above 12 says day first, any second one month first.
+  Order order = Order::unknown;
+  bool dayFirstSeen = false, monthFirstSeen = false;
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    for (const auto c : {startDay, endDay}) {
+      char separator = 0;
+      if (*c >= records[r].fields.size()) continue;
+      if (const auto n = threeNumbers(trimmed(records[r].fields[*c]), separator); n && (*n)[2] >= 1000) {
+        dayFirstSeen = dayFirstSeen || (*n)[0] > 12;
+        monthFirstSeen = monthFirstSeen || (*n)[1] > 12;
+      }
+    }
+  }
+  if (dayFirstSeen != monthFirstSeen) order = dayFirstSeen ? Order::dayFirst : Order::monthFirst;
+
+  std::size_t withoutProject = 0;
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    const auto& record = records[r];
+    const auto value = [&](std::optional<std::size_t> c) -> std::string_view {
+      return c && *c < record.fields.size() ? trimmed(record.fields[*c]) : std::string_view();
+    };
+    if (value(endDay).empty() && value(endClock).empty()) {
+      result.notes.push_back("Left out line " + std::to_string(record.line) +
+                             ": its timer was still running. Stop it and export again to bring it over.");
+      continue;
+    }
+    std::vector<std::string> messages;
+    const auto when = [&](std::optional<std::size_t> dayColumn, std::optional<std::size_t> clockColumn,
+                          std::string_view which) -> std::optional<std::string> {
+      const auto d = day(value(dayColumn), order);
+      const auto c = clock(value(clockColumn));
+      if (!d) messages.push_back(std::string(which) + " date “" + std::string(value(dayColumn)) + "” isn't a date.");
+      if (!c) messages.push_back(std::string(which) + " time “" + std::string(value(clockColumn)) + "” isn't a time.");
+      if (!d || !c) return std::nullopt;
+      return localTime(*d, *c);
+    };
+    const auto start = when(startDay, startClock, "Start");
+    const auto end = when(endDay, endClock, "End");
+    if (start && end && !(*end > *start)) messages.push_back("It ends at " + *end + ", before it starts.");
+    if (!messages.empty()) {
+      for (auto& message : messages) result.problems.push_back({record.line, std::move(message)});
+      continue;
+    }
+    ConvertedEntry entry;
+    entry.line = record.line;
+    entry.project = std::string(value(project));
+    if (entry.project.empty()) {
+      entry.project = Converter::kNoProject;
+      ++withoutProject;
+    }
+    entry.start = *start;
+    entry.end = *end;
+    entry.description = Converter::describedWith(std::string(value(description)),
+                                                 {{"client", std::string(value(client))},
+                                                  {"task", std::string(value(task))},
+                                                  {"tags", std::string(value(tags))}});
+    entry.sourceId = !value(id).empty()
+                         ? std::string(Converter::name(format)) + ":" + std::string(value(id))
+                         : Converter::hashedSourceId(format, {value(project), value(client), value(task),
+                                                              value(description), value(tags), value(startDay),
+                                                              value(startClock), value(endDay), value(endClock)});
+    result.entries.push_back(std::move(entry));
+  }
+  if (withoutProject > 0) {
+    result.notes.push_back(std::to_string(withoutProject) + (withoutProject == 1 ? " entry" : " entries") +
+                           " without a project went to “" + std::string(Converter::kNoProject) + "”.");
+  }
+  if (order == Order::unknown && (dayFirstSeen || monthFirstSeen)) {
+    result.problems.push_back({records.front().line, "Some dates read day first and others month first."});
+  }
+  return result;
+}
+
+}  // namespace lumetra::ExportTable

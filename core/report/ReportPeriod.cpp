@@ -1,0 +1,118 @@
+#include "report/ReportPeriod.hpp"
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+
+#include "csv/ExportRange.hpp"
+#include "platform/UnicodeText.hpp"
+
+namespace lumetra {
+
+namespace {
+
+// "this-week", "This_Week", "  this week " all read "this week".
+std::string spelled(std::string_view text) {
+  std::string out;
+  for (const char c : UnicodeText::asciiLowercased(text)) {
+    const char letter = c == '-' || c == '_' ? ' ' : c;
+    if (letter == ' ' && (out.empty() || out.back() == ' ')) continue;
+    out += letter;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::optional<Instant> dayStart(std::string_view text, const Calendar& calendar) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  int year = 0, month = 0, day = 0;
+  const auto number = [&](std::size_t at, std::size_t count, int& value) {
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + at + count, value);
+    return error == std::errc() && end == text.data() + at + count;
+  };
+  if (!number(0, 4, year) || !number(5, 2, month) || !number(8, 2, day)) return std::nullopt;
+  return calendar.startOfDay(year, month, day);
+}
+
+std::string dayLabel(Instant instant, const Calendar& calendar) {
+  const auto p = calendar.parts(instant);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
+  return text;
+}
+
+// The ISO week of a calendar day: its year and number, and how many days back its Monday is.
+struct IsoWeek {
+  int year = 0;
+  unsigned number = 0;
+  int sinceMonday = 0;
+};
+IsoWeek isoWeek(const Calendar::DateParts& parts) {
+  using namespace std::chrono;
+  const sys_days day{year(parts.year) / month(static_cast<unsigned>(parts.month)) / static_cast<unsigned>(parts.day)};
+  const int sinceMonday = static_cast<int>(weekday(day).iso_encoding()) - 1;
+  // The week belongs to the year of its Thursday.
+  const sys_days thursday = day - days(sinceMonday) + days(3);
+  const year_month_day thursdayDate{thursday};
+  const sys_days firstOfYear{thursdayDate.year() / January / 1};
+  return {static_cast<int>(thursdayDate.year()), static_cast<unsigned>((thursday - firstOfYear).count() / 7 + 1),
+          sinceMonday};
+}
+
+}  // namespace
+
+std::optional<ReportPeriod> ReportPeriod::parse(std::string_view range, Instant now, const Calendar& calendar) {
+  const std::string words = spelled(range);
+  if (words == "all" || words == "all time") return ReportPeriod{"All Time", std::nullopt, std::nullopt};
+  for (const auto& [value, label] : kExportRangeLabels) {
+    if (words == spelled(label)) {
+      const ExportBounds b = bounds(value, now, calendar);
+      return ReportPeriod{std::string(label), b.from, b.to};
+    }
+  }
+  if (words == "yesterday") {
+    const Instant today = calendar.startOfDay(now);
+    return ReportPeriod{"Yesterday", calendar.startOfDay(calendar.addingDays(today, -1)), today};
+  }
+  if (words == "this year" || words == "last year") {
+    const int year = calendar.parts(now).year - (words == "last year" ? 1 : 0);
+    return ReportPeriod{words == "this year" ? "This Year" : "Last Year", calendar.startOfDay(year, 1, 1),
+                        calendar.startOfDay(year + 1, 1, 1)};
+  }
+  const std::string days = UnicodeText::trimmingWhiteSpace(range);
+  const auto dots = days.find("..");
+  const std::string first = days.substr(0, dots), last = dots == std::string::npos ? first : days.substr(dots + 2);
+  const auto from = dayStart(first, calendar), lastDay = dayStart(last, calendar);
+  if (!from || !lastDay || *lastDay < *from) return std::nullopt;
+  return ReportPeriod{first == last ? first : first + " to " + last, *from,
+                      calendar.startOfDay(calendar.addingDays(*lastDay, 1))};
+}
+
+std::vector<ReportBucket> ReportBucket::of(ReportGrouping grouping, const std::string& label, Instant from, Instant to,
+                                           const Calendar& calendar) {
+  if (grouping == ReportGrouping::project) return {ReportBucket{label, from, to}};
+  std::vector<ReportBucket> buckets;
+  Instant start = calendar.startOfDay(from);
+  while (start < to) {
+    const auto parts = calendar.parts(start);
+    ReportBucket bucket;
+    Instant next;
+    if (grouping == ReportGrouping::day) {
+      bucket.label = dayLabel(start, calendar);
+      next = calendar.startOfDay(calendar.addingDays(start, 1));
+    } else {
+      const IsoWeek week = isoWeek(parts);
+      char text[16];
+      std::snprintf(text, sizeof text, "%04d-W%02u", week.year, week.number);
+      bucket.label = text;
+      next = calendar.startOfDay(calendar.addingDays(start, 7 - week.sinceMonday));
+    }
+    bucket.from = std::max(start, from);
+    bucket.to = std::min(next, to);
+    buckets.push_back(std::move(bucket));
+    start = next;
+  }
+  return buckets;
+}
+
+}  // namespace lumetra

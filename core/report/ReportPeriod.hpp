@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Calendar.hpp"
+#include "platform/Instant.hpp"
+
+namespace lumetra {
+
+// The span a report covers, [from, to), and the name it was asked by. All Time has no bounds.
+struct ReportPeriod {
+  std::string label;
+  std::optional<Instant> from, to;
+
+  // The period a typed range names around `now`, or nothing when it names none: the export's
+  // ranges in any case, with "-" or "_" for spaces ("this-week"), "all", "yesterday", "this
+  // year", "last year", a day "YYYY-MM-DD", or days "FROM..TO" (TO included).
+  [[nodiscard]] static std::optional<ReportPeriod> parse(std::string_view range, Instant now, const Calendar& calendar);
+};
+
+enum class ReportGrouping { project, day, week };
+
+// One column of a report: the whole period, one calendar day, or one ISO week (Monday to
+// Sunday), clipped to the period. Labels: the period's label, "2026-12-01", "2026-W49".
+struct ReportBucket {
+  std::string label;
+  Instant from, to;
+
+  // The buckets of [from, to) in the calendar's zone, daylight-saving changes included.
+  [[nodiscard]] static std::vector<ReportBucket> of(ReportGrouping grouping, const std::string& label, Instant from,
+                                                    Instant to, const Calendar& calendar);
+};
+
+}  // namespace lumetra

@@ -1,0 +1,94 @@
+// Reports over a store built for them, asked through the real handler and printed by the real
+// command line: a daylight-saving change, a running session, an archived project, a filter.
+#include "MenuCommandLine.hpp"
+#include "MenuHandler.hpp"
+#include "store/StoreFixture.hpp"
+
+namespace lumetra {
+namespace {
+
+class ReportTest : public test::StoreFixture {
+ protected:
+  void SetUp() override {
+    tracker = std::make_unique<Tracker>(store(), 600, day(25, 0));
+    control = std::make_unique<ControlHandler>(*tracker, Calendar(test::kTestTimeZone));
+    menu = std::make_unique<MenuHandler>(*tracker, *control);
+    const auto garden = store().createProject("Garden", day(1, 0)).id;
+    const auto wide = store().createProject("日本語プロジェクト", day(1, 0)).id;
+    const auto old = store().createProject("Old", day(1, 0)).id;
+    // Berlin's clocks go back an hour in the night to 2026-10-25: that day has 25 hours.
+    (void)store().addSession(garden, day(24, 22), day(26, 0), std::nullopt, now);
+    (void)store().addSession(wide, day(26, 9), day(26, 10, 30), std::nullopt, now);
+    (void)store().addSession(old, day(26, 11), day(26, 12), std::nullopt, now);
+    store().setArchived(old, true);
+    (void)tracker->start(garden, std::nullopt, day(27, 8));
+  }
+  // The instant `hour` hours and `minute` minutes after the day's start.
+  static Instant day(int dayOfOctober, int hour, int minute = 0) {
+    return test::localTime(2026, 10, dayOfOctober, hour, minute);
+  }
+  JSON report(const std::string& request) { return JSON::parse(menu->respond(request, now))["result"]; }
+  CommandLineTool::Output printed(std::vector<std::string> words) {
+    words.insert(words.begin(), "report");
+    return MenuCommandLine::run(words, [&](const std::string& bytes) { return menu->respond(bytes, now); }, now,
+                                Calendar(test::kTestTimeZone));
+  }
+  // "label: project seconds [running], …" per group.
+  static std::string groups(const JSON& result) {
+    std::string out;
+    for (const auto& group : result["groups"]) {
+      out += group["label"].get<std::string>() + ":";
+      for (const auto& p : group["projects"]) {
+        out += " " + p["project"].get<std::string>() + " " + std::to_string(p["seconds"].get<std::int64_t>()) +
+               (p["running"].get<bool>() ? " running" : "");
+      }
+      out += "; ";
+    }
+    return out;
+  }
+
+  Instant now = day(27, 9, 15);
+  std::unique_ptr<Tracker> tracker;
+  std::unique_ptr<ControlHandler> control;
+  std::unique_ptr<MenuHandler> menu;
+};
+
+TEST_F(ReportTest, GroupsAndTotalsThatAddUp) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"day", "2026-10-24: Garden 7200; 2026-10-25: Garden 90000; 2026-10-26: 日本語プロジェクト 5400 Old 3600; "
+              "2026-10-27: Garden 4500 running; "},
+      {"week", "2026-W43: Garden 97200; 2026-W44: 日本語プロジェクト 5400 Garden 4500 running Old 3600; "},
+      {"project", "2026-10-24 to 2026-10-27: Garden 101700 running 日本語プロジェクト 5400 Old 3600; "},
+  };
+  for (const auto& [by, expected] : cases) {
+    const JSON result = report(R"({"action":"report","range":"2026-10-24..2026-10-27","by":")" + by + "\"}");
+    EXPECT_EQ(groups(result), expected) << by;
+    std::int64_t sum = 0;
+    for (const auto& project : result["projects"]) sum += project["seconds"].get<std::int64_t>();
+    EXPECT_EQ(result["seconds"], 110700) << by;
+    EXPECT_EQ(sum, 110700) << by;
+    EXPECT_EQ(result["running"], true);
+  }
+  EXPECT_EQ(groups(report(R"({"action":"report","range":"2026-10-26","projects":["old"]})")), "2026-10-26: Old 3600; ");
+  EXPECT_EQ(menu->respond(R"({"action":"report","projects":["Nope"]})", now).substr(0, 40),
+            R"({"error":{"code":"unknown_project","mess)");
+}
+
+TEST_F(ReportTest, TablesLineUp) {
+  auto output = printed({"this-month", "--by", "week"});
+  EXPECT_EQ(output.out,
+            "Report for This Month (2026-10-01 to 2026-10-31), by week:\n"
+            "  2026-W43  Garden              27h 00m  100%\n"
+            "  2026-W44  日本語プロジェクト   1h 30m   40%\n"
+            "            Garden (running)     1h 15m   33%\n"
+            "            Old                  1h 00m   27%\n"
+            "  Total                         30h 45m\n");
+  output = printed({"yesterday", "-p", "Garden"});
+  EXPECT_EQ(output.out, "No time was tracked in Yesterday (2026-10-26).\n");
+  output = printed({"--by", "hour"});
+  EXPECT_EQ(output.status, 2);
+  EXPECT_EQ(output.err, "lumetra-app: --by takes project, day or week, not “hour”.\nRun “lumetra-app help” for usage.\n");
+}
+
+}  // namespace
+}  // namespace lumetra

@@ -1,0 +1,92 @@
+// Other trackers' exports, from small fixtures written for these tests.
+#include "convert/Converter.hpp"
+
+#include <gtest/gtest.h>
+
+namespace lumetra {
+namespace {
+
+using Converter::Format;
+
+// Each entry as "project|start|end|description|source", then "!line: problem" and "note".
+std::string summary(Format format, std::string_view text) {
+  const ReadExport read = Converter::read(format, text);
+  std::string out;
+  for (const auto& e : read.entries) {
+    out += e.project + "|" + e.start + "|" + e.end + "|" + e.description + "|" + e.sourceId + "\n";
+  }
+  for (const auto& p : read.problems) out += "!" + std::to_string(p.line) + ": " + p.message + "\n";
+  for (const auto& n : read.notes) out += n + "\n";
+  return out;
+}
+
+TEST(ConverterTest, TogglAndClockifyReports) {
+  const std::string toggl =
+      "User,Email,Client,Project,Task,Description,Billable,Start date,Start time,End date,End time,Duration,Tags\r\n"
+      "Ann,a@example.org,Acme,Garden,Beds,\"Weeding, then \"\"mulch\"\"\nand more\",No,2026-11-30,09:00:00,2026-11-30,"
+      "10:30:00,01:30:00,\"outdoor, slow\"\r\n"
+      "Ann,a@example.org,,,,=SUM(A1),No,2026-11-30,23:30:00,2026-12-01,00:10:00,00:40:00,\r\n"
+      "Ann,a@example.org,,Garden,,Running,No,2026-12-01,08:00:00,,,,\r\n"
+      "Ann,a@example.org,,Garden,,Broken,No,2026-11-31,09:00:00,2026-11-30,08:00:00,,\r\n";
+  EXPECT_EQ(summary(Format::toggl, toggl),
+            "Garden|2026-11-30 09:00:00|2026-11-30 10:30:00|Weeding, then \"mulch\"\nand more [client: Acme] [task: Beds] "
+            "[tags: outdoor, slow]|toggl:db2ef25808622526\n"
+            "No project|2026-11-30 23:30:00|2026-12-01 00:10:00|=SUM(A1)|toggl:1b4a9f0a0dd27015\n"
+            "!6: Start date “2026-11-31” isn't a date.\n"
+            "Left out line 5: its timer was still running. Stop it and export again to bring it over.\n"
+            "1 entry without a project went to “No project”.\n");
+  // Clockify's headings, 12-hour times and day-first dates (told by a day above 12); an id column.
+  const std::string clockify =
+      "Project,Client,Description,Task,User,Tags,Billable,Start Date,Start Time,End Date,End Time,Id\n"
+      "Garden,,Planting,,Ann,,Yes,03/12/2026,09:05:00 AM,03/12/2026,01:15 PM,6f1\n"
+      "Garden,,Late,,Ann,,Yes,13/12/2026,11:00 PM,14/12/2026,12:30 AM,6f2\n";
+  EXPECT_EQ(summary(Format::clockify, clockify),
+            "Garden|2026-12-03 09:05:00|2026-12-03 13:15:00|Planting|clockify:6f1\n"
+            "Garden|2026-12-13 23:00:00|2026-12-14 00:30:00|Late|clockify:6f2\n");
+  EXPECT_EQ(summary(Format::clockify, "Project,Start Date\nGarden,2026-12-01\n"),
+            "!1: There's no “Start time” column. Is this a detailed CSV report from Clockify?\n"
+            "!1: There's no “End date” column. Is this a detailed CSV report from Clockify?\n"
+            "!1: There's no “End time” column. Is this a detailed CSV report from Clockify?\n");
+}
+
+TEST(ConverterTest, TimewarriorAndWatson) {
+  const std::string timewarrior =
+      "[\n"
+      "{\"id\":4,\"start\":\"20261130T080000Z\",\"end\":\"20261130T093000Z\",\"tags\":[\"Garden\",\"outdoor\",\"x]\"],"
+      "\"annotation\":\"Weeding, \\\"beds\\\"\"},\n"
+      "{\"id\":3,\"start\":\"20261130T100000Z\",\"end\":\"20261130T101500Z\"},\n"
+      "{\"id\":2,\"start\":\"20261130T110000Z\",\"end\":\"2026-11-30\"},\n"
+      "{\"id\":1,\"start\":\"20261201T080000Z\",\"tags\":[\"Garden\"]}\n"
+      "]\n";
+  EXPECT_EQ(summary(Format::timewarrior, timewarrior),
+            "Garden|2026-11-30T08:00:00Z|2026-11-30T09:30:00Z|Weeding, \"beds\" [tags: outdoor, x]]|timewarrior:"
+            "20261130T080000Z\n"
+            "No project|2026-11-30T10:00:00Z|2026-11-30T10:15:00Z||timewarrior:20261130T100000Z\n"
+            "!4: The interval's end isn't a time like 20261201T080000Z.\n"
+            "Left out line 5: its interval is still open. Stop it and export again to bring it over.\n");
+  const std::string watson =
+      "[\n"
+      "  [1764489600, 1764495000, \"Garden\", \"a1\", [\"outdoor\", \"beds\"], 1764495000],\n"
+      "  [1764495000, 1764491000, \"Garden\", \"a2\", [], 1764495000],\n"
+      "  {\"not\": \"a frame\"},\n"
+      "  [1764495000, 1764498600, \"Writing\", \"a3\", [], 1764498600, \"Chapter 2\"]\n"
+      "]";
+  EXPECT_EQ(summary(Format::watson, watson),
+            "Garden|2025-11-30T08:00:00Z|2025-11-30T09:30:00Z|[tags: outdoor, beds]|watson:a1\n"
+            "Writing|2025-11-30T09:30:00Z|2025-11-30T10:30:00Z|Chapter 2|watson:a3\n"
+            "!3: The frame ends before it starts.\n"
+            "!4: A frame must be [start, stop, project, id, tags, …] with Unix times.\n");
+  EXPECT_EQ(summary(Format::watson, "{\"frames\": []}"), "!1: This isn't the JSON list of Watson's frames file.\n");
+  EXPECT_EQ(summary(Format::timewarrior, "[\n{\"start\": \"2026"), "!2: This isn't the JSON list `timew export` writes.\n");
+}
+
+TEST(ConverterTest, TextThatIsntUTF8AndTheWrittenCSV) {
+  EXPECT_EQ(summary(Format::toggl, "Project,Start date\nCaf\xE9,2026-12-01\n"),
+            "!2: This line isn't UTF-8 text. Save the export as UTF-8 and convert it again.\n");
+  const ReadExport read = Converter::read(Format::watson, "[[1764489600, 1764495000, \"-Admin\", \"a1\", [], 0]]");
+  EXPECT_EQ(Converter::csv(read.entries),
+            "Project,Start,End,Description,Source ID\r\n'-Admin,2025-11-30T08:00:00Z,2025-11-30T09:30:00Z,,watson:a1\r\n");
+}
+
+}  // namespace
+}  // namespace lumetra
