@@ -55,10 +55,12 @@ PRAGMA user_version = 4;
 };
 
 // The last tracked session is the first one walking back from the latest end; a session
-// overlapping a span starts at most the longest session's length before the span does.
+// overlapping a span starts at most the longest session's length before the span does; a
+// report sums a project's times in a span from the index alone.
 constexpr const char* kSpeedIndexes =
     "CREATE INDEX IF NOT EXISTS idx_sessions_end ON sessions(end_at, id);\n"
-    "CREATE INDEX IF NOT EXISTS idx_sessions_length ON sessions(end_at - start_at);";
+    "CREATE INDEX IF NOT EXISTS idx_sessions_length ON sessions(end_at - start_at);\n"
+    "CREATE INDEX IF NOT EXISTS idx_sessions_project_times ON sessions(project_id, start_at, end_at);";
 
 }  // namespace
 

@@ -174,16 +174,6 @@ std::vector<PeriodTotal> Store::periodTotals(const std::vector<std::pair<Instant
                                              const std::optional<std::vector<std::int64_t>>& projectIds, Instant now) {
   std::vector<PeriodTotal> totals;
   if (spans.empty()) return totals;
-  const auto number = [](double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return std::string(text);
-  };
-  std::string spanList = "[";
-  for (const auto& [from, to] : spans) {
-    spanList += (spanList.size() > 1 ? ",[" : "[") + number(from.seconds) + "," + number(to.seconds) + "]";
-  }
-  spanList += "]";
   std::optional<std::string> projectList;
   if (projectIds) {
     projectList = "[";
@@ -191,22 +181,23 @@ std::vector<PeriodTotal> Store::periodTotals(const std::vector<std::pair<Instant
     *projectList += "]";
   }
   const SQLValue projects = projectList ? SQLValue(*projectList) : SQLValue(nullptr);
-  // Finished sessions, each span found through the start index within the longest session's
-  // length before it (as in overlappingSessions); the open session apart, counted to now.
+  // Finished sessions, per span: each project's sessions found through the covering
+  // (project, start, end) index within the longest session's length before the span (as in
+  // overlappingSessions), in project order so that grouping needs no sorting. The open session
+  // apart, counted to now.
   const auto longest = db_.query("SELECT max(end_at - start_at) AS longest FROM sessions").front();
   const double reach = longest.optionalDouble("longest").value_or(0) + 1;
-  const auto rows = db_.query(
-      R"(WITH spans(span, span_from, span_to) AS (
-  SELECT CAST(key AS INTEGER), json_extract(value, '$[0]'), json_extract(value, '$[1]') FROM json_each(?))
-SELECT span, project_id, SUM(MIN(end_at, span_to) - MAX(start_at, span_from)) AS seconds
-FROM spans JOIN sessions ON start_at >= span_from - ? AND start_at < span_to AND end_at > span_from
-WHERE ? IS NULL OR project_id IN (SELECT value FROM json_each(?))
-GROUP BY span, project_id ORDER BY span, project_id)",
-      {spanList, reach, projects, projects});
-  for (const auto& row : rows) {
-    totals.push_back({static_cast<std::size_t>(row.integer("span")), row.integer("project_id"),
-                      row.optionalDouble("seconds").value_or(0),
-                      false});
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const auto [from, to] = spans[i];
+    const auto rows = db_.query(
+        "SELECT project_id, SUM(MIN(end_at, ?) - MAX(start_at, ?)) AS seconds FROM sessions\n"
+        "WHERE project_id IN (SELECT id FROM projects WHERE ? IS NULL OR id IN (SELECT value FROM json_each(?)))\n"
+        "  AND start_at >= ? AND start_at < ? AND end_at > ?\n"
+        "GROUP BY project_id",
+        {to, from, projects, projects, from - reach, to, from});
+    for (const auto& row : rows) {
+      totals.push_back({i, row.integer("project_id"), row.optionalDouble("seconds").value_or(0), false});
+    }
   }
   const auto open = openSession();
   if (!open || (projectIds && std::find(projectIds->begin(), projectIds->end(), open->projectId) == projectIds->end())) {

@@ -47,7 +47,8 @@ TEST_F(StoreTest, NewFileHasTheWholeSchema) {
   EXPECT_EQ(names("table"), (std::vector<std::string>{"projects", "session_sources", "sessions", "settings"}));
   EXPECT_EQ(names("index"),
             (std::vector<std::string>{"idx_one_open_session", "idx_session_sources_session", "idx_sessions_end",
-                                      "idx_sessions_length", "idx_sessions_project_start", "idx_sessions_start"}));
+                                      "idx_sessions_length", "idx_sessions_project_start", "idx_sessions_project_times",
+                                      "idx_sessions_start"}));
   const auto project = store().createProject("Garden", Instant(1));
   store().db().exec("INSERT INTO sessions (project_id, start_at, last_active_at) VALUES (1, 5, 5)");
   EXPECT_EQ(store().db().query("SELECT times, edited, description FROM sessions").front().optionalText("times"),
