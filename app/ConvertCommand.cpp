@@ -13,12 +13,9 @@ using CommandLineTool::Output;
 const char* const kUsageHint = "\nRun “lumetra-app help” for usage.\n";
 
 std::string formatChoices() {
-  std::string names;
-  const auto& all = Converter::kFormatNames;
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    names += (i == 0 ? "" : i + 1 == all.size() ? " or " : ", ") + std::string(all[i].second);
-  }
-  return names;
+  std::vector<std::string_view> names;
+  for (const auto& [format, name] : Converter::kFormatNames) names.push_back(name);
+  return CommandLineTool::listedChoices(names);
 }
 
 Output usage(const std::string& message) { return Output{2, "", "lumetra-app: " + message + kUsageHint}; }

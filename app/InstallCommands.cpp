@@ -101,12 +101,9 @@ Output installClaude(const fs::path& bundle, const Environment& environment) {
 }
 
 std::string assistantChoices() {
-  std::string names;
-  const auto all = AssistantConfig::all();
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    names += (i == 0 ? "" : i + 1 == all.size() ? " or " : ", ") + std::string(all[i].id);
-  }
-  return names;
+  std::vector<std::string_view> ids;
+  for (const auto& assistant : AssistantConfig::all()) ids.push_back(assistant.id);
+  return CommandLineTool::listedChoices(ids);
 }
 
 Output installMCP(std::span<const std::string> arguments, const fs::path& bundle, const Environment& environment) {

@@ -275,19 +275,13 @@ JSON MenuHandler::report(const JSON& request, Instant now) {
                         {"share", grand > 0 ? static_cast<double>(seconds) / static_cast<double>(grand) : 0.0},
                         {"running", perProject[project].second}});
   }
-  const auto day = [&](Instant instant) {
-    const auto p = calendar.parts(instant);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
-    return std::string(text);
-  };
   JSON result = JSON::object();
   result["range"] = period->label;
   result["by"] = by;
   result["from"] = ControlProtocol::formatTimestamp(from);
   result["to"] = ControlProtocol::formatTimestamp(to);
-  result["first_day"] = day(from);
-  result["last_day"] = day(to - 1.0);
+  result["first_day"] = dayLabel(from, calendar);
+  result["last_day"] = dayLabel(to - 1.0, calendar);
   result["groups"] = grouping == ReportGrouping::project && !groups.empty() ? JSON::array({groups[0]}) : groups;
   result["projects"] = projects;
   result["seconds"] = grand;

@@ -258,6 +258,14 @@ const std::string& usage() {
   return text;
 }
 
+std::string listedChoices(const std::vector<std::string_view>& choices) {
+  std::string text;
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == choices.size() ? " or " : ", ") + std::string(choices[i]);
+  }
+  return text;
+}
+
 bool looksLikeOption(std::string_view word) {
   const std::string_view head = word.substr(0, word.find('='));
   if (head.starts_with("--")) {

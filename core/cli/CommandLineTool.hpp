@@ -93,6 +93,9 @@ inline constexpr std::size_t importSizeLimit = 8 * 1024 * 1024;
 // "-" and one letter. Anything after the first "=" is ignored.
 [[nodiscard]] bool looksLikeOption(std::string_view word);
 
+// Choices as a sentence lists them: "a", "a or b", "a, b or c".
+[[nodiscard]] std::string listedChoices(const std::vector<std::string_view>& choices);
+
 // Checks the count of positional words for a command. Throws UsageError.
 void expect(std::span<const std::string> positionals, std::pair<std::size_t, std::size_t> allowed,
             ControlCommand command);

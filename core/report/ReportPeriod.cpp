@@ -34,13 +34,6 @@ std::optional<Instant> dayStart(std::string_view text, const Calendar& calendar)
   return calendar.startOfDay(year, month, day);
 }
 
-std::string dayLabel(Instant instant, const Calendar& calendar) {
-  const auto p = calendar.parts(instant);
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
-  return text;
-}
-
 // The ISO week of a calendar day: its year and number, and how many days back its Monday is.
 struct IsoWeek {
   int year = 0;
@@ -60,6 +53,13 @@ IsoWeek isoWeek(const Calendar::DateParts& parts) {
 }
 
 }  // namespace
+
+std::string dayLabel(Instant instant, const Calendar& calendar) {
+  const auto p = calendar.parts(instant);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
+  return text;
+}
 
 std::optional<ReportPeriod> ReportPeriod::parse(std::string_view range, Instant now, const Calendar& calendar) {
   const std::string words = spelled(range);

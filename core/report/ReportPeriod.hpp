@@ -21,6 +21,9 @@ struct ReportPeriod {
   [[nodiscard]] static std::optional<ReportPeriod> parse(std::string_view range, Instant now, const Calendar& calendar);
 };
 
+// The calendar day that holds the instant, as "2026-12-01".
+[[nodiscard]] std::string dayLabel(Instant instant, const Calendar& calendar);
+
 enum class ReportGrouping { project, day, week };
 
 // One column of a report: the whole period, one calendar day, or one ISO week (Monday to
