@@ -1,4 +1,5 @@
 #include "control/ControlClient.hpp"
+#include "platform/PlatformWording.hpp"
 
 #include <cerrno>
 #include <chrono>
@@ -43,7 +44,8 @@ std::string exchange(const std::string& request, const std::filesystem::path& so
   }
   if (error != 0) {
     if (error == ECONNREFUSED || error == ENOENT) {
-      throw ControlError(ControlError::Code::notRunning, "Lumetra isn't running. Open it and try again.");
+      throw ControlError(ControlError::Code::notRunning,
+                         PlatformWording::worded("Lumetra isn't running. Open it and try again."));
     }
     if (error == EACCES) throw failed("Permission denied for " + socketPath.native() + ".");
     throw failed("Couldn't connect to Lumetra (" + SystemError::text(error) + ").");

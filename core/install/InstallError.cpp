@@ -1,4 +1,5 @@
 #include "install/InstallError.hpp"
+#include "platform/PlatformWording.hpp"
 
 namespace lumetra {
 
@@ -10,8 +11,8 @@ std::string InstallError::description() const {
     case Case::occupied:
       return path + " already exists and isn't a link to Lumetra's tool. Remove it and try again.";
     case Case::claudeNotFound:
-      return "The Claude desktop app doesn't seem to be set up on this Mac (there's no " + path +
-             "). Install Claude, open it once, and try again.";
+      return PlatformWording::worded("The Claude desktop app doesn't seem to be set up on this Mac (there's no ") +
+             path + "). Install Claude, open it once, and try again.";
     case Case::assistantNotFound:
       return subject_ + " doesn't seem to be set up for this user (there's no " + path +
              "). Install it, open it once, and try again.";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/PlatformWording.hpp"
 #include "platform/PropertyList.hpp"
 
 namespace lumetra {
@@ -45,11 +46,11 @@ const std::vector<std::string>& MCPServer::supportedVersions() {
 }
 
 const std::string& MCPServer::instructions() {
-  static const std::string text =
+  static const std::string text = PlatformWording::worded(
       "Lumetra is a menu bar time tracker on this Mac. These tools start, stop, resume and describe its sessions and "
       "report tracked time. They can't delete anything or change a session's times. The Lumetra app must be running. "
       "Use project names exactly as list_projects returns them; projects can't be created here. Times are ISO 8601 in "
-      "the user's time zone and durations are in seconds.";
+      "the user's time zone and durations are in seconds.");
   return text;
 }
 

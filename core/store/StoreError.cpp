@@ -1,4 +1,5 @@
 #include "store/StoreError.hpp"
+#include "platform/PlatformWording.hpp"
 
 namespace lumetra {
 
@@ -25,13 +26,14 @@ std::string StoreError::description() const {
     case Case::inFuture:
       return "Times can't be in the future.";
     case Case::sessionNotFound:
-      return "That session no longer exists or has changed. Reopen the menu and try again.";
+      return PlatformWording::worded("That session no longer exists or has changed. Reopen the menu and try again.");
     case Case::splitOutsideSession:
       return "The split time must be after the session starts and before it ends.";
     case Case::cannotMerge:
-      return "Those sessions can't be merged. They must be for the same project, with the same kind of times (real, "
-             "approximate or placeholder), next to each other and at most " +
-             std::to_string(kMergeMinutesInMessage) + " minutes apart. Reopen the menu and try again.";
+      return PlatformWording::worded(
+          "Those sessions can't be merged. They must be for the same project, with the same kind of times (real, "
+          "approximate or placeholder), next to each other and at most " +
+          std::to_string(kMergeMinutesInMessage) + " minutes apart. Reopen the menu and try again.");
   }
   return {};
 }

@@ -1,4 +1,5 @@
 #include "tracking/ControlHandler.hpp"
+#include "platform/PlatformWording.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -188,8 +189,9 @@ ProjectsResult ControlHandler::projects(const ControlRequest& request) {
 StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
   const Project project = findProject(request.project, "start");
   if (project.archived) {
-    throw ControlError(Code::archivedProject, curlyQuoted(project.name) +
-                                                  " is archived. Unarchive it in Lumetra (Manage Projects) to track it.");
+    throw ControlError(Code::archivedProject,
+                       curlyQuoted(project.name) +
+                           PlatformWording::worded(" is archived. Unarchive it in Lumetra (Manage Projects) to track it."));
   }
   const auto before = tracker_.current();
   const auto stopped = tracker_.start(project.id, request.description, now);

@@ -90,7 +90,7 @@ TEST_F(ControlServerTest, RequestOfExactlyTheLimitIsServedOneMoreIsNot) {
 }
 
 TEST_F(ControlServerTest, ClientReportsMissingAndStaleSockets) {
-  const ControlError notRunning(ControlError::Code::notRunning, "Lumetra isn't running. Open it and try again.");
+  const ControlError notRunning(ControlError::Code::notRunning, "Lumetra isn't running. Start it with lumetra-app and try again.");
   auto started = Clock::now();
   EXPECT_EQ(test::thrown<ControlError>([&] { (void)ControlClient::exchange("x", socketPath(), 5); }), notRunning);
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(150));  // no file: no retries

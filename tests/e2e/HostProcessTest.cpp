@@ -73,7 +73,7 @@ TEST_F(HostProcessTest, MenuActionsAndTheirRefusals) {
   EXPECT_EQ(app({"project", "archive", "yard"}).out, "Archived “Yard”. Its running session was stopped.\n");
   EXPECT_EQ(tool({"status"}).out.substr(0, 13), "Not tracking\n");
   result = tool({"start", "Yard"});
-  EXPECT_EQ(result.err, "lumetra: “Yard” is archived. Unarchive it in Lumetra (Manage Projects) to track it.\n");
+  EXPECT_EQ(result.err, "lumetra: “Yard” is archived. Unarchive it with lumetra-app project unarchive to track it.\n");
   EXPECT_EQ(app({"idle-timeout", "15"}).out, "Sessions stop after 15 minutes without input.\n");
   EXPECT_EQ(app({"idle-timeout"}).out, "Sessions stop after 15 minutes without input.\n");
   EXPECT_EQ(app({"session", "add", "Yard", "2024-05-01 09:00", "2024-05-01 10:00", "-d", "Beds"}).status, 0);

@@ -59,7 +59,7 @@ TEST_F(McpClientTest, HostStoppedIsAToolError) {
   stopHost();
   const JSONValue seen = runClient("offline");
   EXPECT_EQ((*seen["status"])["isError"], JSONValue(true));
-  EXPECT_EQ(text(*seen["status"]), "Lumetra isn't running. Open it and try again.");
+  EXPECT_EQ(text(*seen["status"]), "Lumetra isn't running. Start it with lumetra-app and try again.");
   EXPECT_EQ((*(*seen["status"])["structured"])["error"]->operator[]("code"), JSONValue("not_running"));
 }
 

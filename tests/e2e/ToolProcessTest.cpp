@@ -37,7 +37,7 @@ TEST_F(ToolProcessTest, NothingListeningExitsThree) {
   const auto result = tool({"status"});
   EXPECT_EQ(result.status, 3);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "lumetra: Lumetra isn't running. Open it and try again.\n");
+  EXPECT_EQ(result.err, "lumetra: Lumetra isn't running. Start it with lumetra-app and try again.\n");
 }
 
 TEST_F(ToolProcessTest, PrintsTheApplicationsAnswer) {

@@ -146,7 +146,7 @@ TEST_F(AssistantConfigTest, FollowsLinksAndRefusesBrokenOnes) {
 TEST_F(AssistantConfigTest, NoAssistantOrNoTool) {
   const auto& claude = AssistantConfig::claudeDesktop();
   fs::remove_all(file(claude).parent_path());
-  EXPECT_EQ(outcome(claude), "The Claude desktop app doesn't seem to be set up on this Mac (there's no " +
+  EXPECT_EQ(outcome(claude), "The Claude desktop app doesn't seem to be set up on this computer (there's no " +
                                  file(claude).parent_path().string() + "). Install Claude, open it once, and try again.");
   EXPECT_FALSE(fs::exists(file(claude).parent_path()));
   const auto& cursor = *AssistantConfig::named("cursor");

@@ -53,12 +53,12 @@ TEST(StoreErrorTest, Texts) {
       {StoreError(StoreError::Case::endBeforeStart), "The end time must be after the start time."},
       {StoreError(StoreError::Case::inFuture), "Times can't be in the future."},
       {StoreError(StoreError::Case::sessionNotFound),
-       "That session no longer exists or has changed. Reopen the menu and try again."},
+       "That session no longer exists or has changed. List the sessions again and try again."},
       {StoreError(StoreError::Case::splitOutsideSession),
        "The split time must be after the session starts and before it ends."},
       {StoreError(StoreError::Case::cannotMerge),
        "Those sessions can't be merged. They must be for the same project, with the same kind of times (real, "
-       "approximate or placeholder), next to each other and at most 5 minutes apart. Reopen the menu and try again."},
+       "approximate or placeholder), next to each other and at most 5 minutes apart. List the sessions again and try again."},
   };
   for (const auto& [error, text] : cases) EXPECT_EQ(error.description(), text);
 }

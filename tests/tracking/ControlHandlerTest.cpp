@@ -71,7 +71,7 @@ TEST_F(ControlHandlerTest, FindingProjects) {
             "unknown_project: “ÉCLAIR” matches more than one project (“Éclair”, “éclair”). Use the exact name.");
   EXPECT_EQ(start("Nope"), "unknown_project: There's no project named “Nope”. Projects: garden, Éclair, éclair.");
   EXPECT_EQ(start("old"),
-            "archived_project: “Old” is archived. Unarchive it in Lumetra (Manage Projects) to track it.");
+            "archived_project: “Old” is archived. Unarchive it with lumetra-app project unarchive to track it.");
   EXPECT_EQ(start("éclair"), "(ok)");
   EXPECT_EQ(tracker().current()->projectId, 2);
   EXPECT_EQ(start("GARDEN"), "(ok)");
