@@ -161,6 +161,7 @@ JSON request(const Action& action, const Words& words, std::span<const std::stri
       if (auto p = value("--project")) r["project"] = *p;
       if (auto s = value("--start")) r["start"] = timeArgument(*s, now, calendar);
       if (auto e = value("--end")) r["end"] = timeArgument(*e, now, calendar);
+      if (words.values.empty()) throw UsageError("session edit needs --project, --start or --end.");
     } else if (verb == "session-split") {
       r["at"] = timeArgument(rest[1], now, calendar);
       if (auto f = value("--first")) r["first"] = *f;

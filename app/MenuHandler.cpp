@@ -5,6 +5,7 @@
 #include "tracking/WireRecords.hpp"
 #include "csv/CSVExporter.hpp"
 #include "csv/ExportRange.hpp"
+#include "platform/DateFormat.hpp"
 #include "report/ReportPeriod.hpp"
 
 namespace lumetra {
@@ -52,15 +53,6 @@ JSON projectJSON(const Project& project) {
   return WireCoding::toJSON(ProjectInfo{project.id, project.name, project.archived});
 }
 
-ControlError mapped(const std::exception& failure) {
-  if (const auto* control = dynamic_cast<const ControlError*>(&failure)) return *control;
-  if (const auto* store = dynamic_cast<const StoreError*>(&failure)) {
-    return {store->kind() == StoreError::Case::sessionNotFound ? Code::sessionNotFound : Code::invalid,
-            store->description()};
-  }
-  return {Code::failed, describe(failure)};
-}
-
 }  // namespace
 
 MenuHandler::MenuHandler(Tracker& tracker, ControlHandler& control) : tracker_(tracker), control_(control) {}
@@ -80,7 +72,7 @@ std::string MenuHandler::respond(const std::string& data, Instant now) {
     reply["result"] = run(request, now);
     return WireCoding::compact(reply);
   } catch (const std::exception& failure) {
-    return ControlHandler::response(mapped(failure));
+    return ControlHandler::response(ControlHandler::controlError(failure));
   }
 }
 
@@ -92,6 +84,20 @@ JSON MenuHandler::run(const JSON& request, Instant now) {
   if (action == "export") return exportCSV(request, now);
   if (action == "report") return report(request, now);
   throw badRequest("Unknown action “" + action + "”.");
+}
+
+void MenuHandler::refuseOverlaps(Instant start, std::optional<Instant> end, std::optional<std::int64_t> excluding,
+                                 Instant now) {
+  // The store leaves overlaps to its callers; here they would count the same minutes twice.
+  const auto others = tracker_.store().overlappingSessions(start, end.value_or(now), excluding, now);
+  if (others.empty()) return;
+  const WorkSession& other = others.front();
+  const auto project = tracker_.store().project(other.projectId);
+  const DateFormat format("yyyy-MM-dd HH:mm", control_.calendar());
+  throw ControlError(Code::invalid, "That overlaps session " + std::to_string(other.id) + " (" +
+                                        (project ? project->name : "?") + ", " + format.format(other.start) + " to " +
+                                        (other.end ? format.format(*other.end) : "now") +
+                                        "). Sessions can't share time.");
 }
 
 JSON MenuHandler::sessionInfo(const WorkSession& session, Instant now) {
@@ -143,10 +149,10 @@ JSON MenuHandler::sessionAction(const std::string& action, const JSON& request, 
   JSON result = JSON::object();
   if (action == "session-add") {
     const Project project = control_.findProject(text(request, "project"), "session add");
-    result["session"] = sessionInfo(
-        store.addSession(project.id, instant(request, "start"), instant(request, "end"),
-                         optionalText(request, "description"), now),
-        now);
+    const Instant start = instant(request, "start"), end = instant(request, "end");
+    if (end > start && !(end > now)) refuseOverlaps(start, end, std::nullopt, now);
+    result["session"] =
+        sessionInfo(store.addSession(project.id, start, end, optionalText(request, "description"), now), now);
     return result;
   }
   const std::int64_t sessionId = id(request, "id");
@@ -158,7 +164,13 @@ JSON MenuHandler::sessionAction(const std::string& action, const JSON& request, 
         projectName ? control_.findProject(projectName, "session edit").id : existing->projectId;
     const Instant start = optionalInstant(request, "start").value_or(existing->start);
     const auto end = optionalInstant(request, "end");
-    result["session"] = sessionInfo(tracker_.editSession(sessionId, projectId, start, end ? end : existing->end, now), now);
+    if (end && !existing->end) {
+      throw ControlError(Code::invalid, "Session " + std::to_string(sessionId) +
+                                            " is still running, so it has no end to change. Stop it first.");
+    }
+    const auto newEnd = end ? end : existing->end;
+    if ((!newEnd || (*newEnd > start && !(*newEnd > now))) && start < now) refuseOverlaps(start, newEnd, sessionId, now);
+    result["session"] = sessionInfo(tracker_.editSession(sessionId, projectId, start, newEnd, now), now);
   } else if (action == "session-split") {
     const auto parts = tracker_.splitSession(sessionId, instant(request, "at"), optionalText(request, "first"),
                                              optionalText(request, "second"), now);

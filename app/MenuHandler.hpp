@@ -26,6 +26,8 @@ class MenuHandler {
   JSON idleTimeout(const JSON& request);
   JSON exportCSV(const JSON& request, Instant now);
   JSON report(const JSON& request, Instant now);
+  // Refuses times that share time with another session, naming it.
+  void refuseOverlaps(Instant start, std::optional<Instant> end, std::optional<std::int64_t> excluding, Instant now);
   JSON sessionInfo(const WorkSession& session, Instant now);
 
   Tracker& tracker_;

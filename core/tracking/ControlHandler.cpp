@@ -26,8 +26,9 @@ std::string joined(const std::vector<std::string>& texts, std::string_view separ
   return out;
 }
 
-// Every failure as the code and sentence a client shows.
-ControlError controlError(const std::exception& failure) {
+}  // namespace
+
+ControlError ControlHandler::controlError(const std::exception& failure) {
   if (const auto* control = dynamic_cast<const ControlError*>(&failure)) return *control;
   if (const auto* store = dynamic_cast<const StoreError*>(&failure)) return {Code::invalid, store->description()};
   if (const auto* resume = dynamic_cast<const ResumeError*>(&failure)) {
@@ -40,8 +41,10 @@ ControlError controlError(const std::exception& failure) {
         return {Code::archivedProject, resume->description()};
     }
   }
-  return {Code::failed, describe(failure)};
+  return {Code::failed, lumetra::describe(failure)};
 }
+
+namespace {
 
 // A project's name, or "?" for an id no project has.
 const std::string& nameOf(const std::map<std::int64_t, std::string>& names, std::int64_t projectId) {

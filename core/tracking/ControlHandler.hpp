@@ -29,6 +29,8 @@ class ControlHandler {
   [[nodiscard]] static ControlError busy();
   // The encoded error reply.
   [[nodiscard]] static std::string response(const ControlError& error);
+  // Every failure as the code and sentence a client shows; the host's other front ends share it.
+  [[nodiscard]] static ControlError controlError(const std::exception& failure);
 
   explicit ControlHandler(Tracker& tracker, Calendar calendar = Calendar::current());
 

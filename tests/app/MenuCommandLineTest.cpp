@@ -36,6 +36,7 @@ TEST(MenuCommandLineTest, UsageErrorsSendNothing) {
       {{"session", "delete", "1", "-d", "x"}, "session delete doesn't take --description."},
       {{"idle-timeout", "0"}, "“0” isn't a number of minutes above 0."},
       {{"session", "split", "1", "10:00", "--first"}, "--first needs a value."},
+      {{"session", "edit", "1"}, "session edit needs --project, --start or --end."},
   };
   for (const auto& [words, message] : cases) {
     Recorder recorder;

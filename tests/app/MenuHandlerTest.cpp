@@ -67,11 +67,29 @@ TEST_F(MenuHandlerTest, IdleTimeoutFollowsAtOnce) {
   EXPECT_EQ(store().setting("idle_timeout"), "120.0");
 }
 
-TEST_F(MenuHandlerTest, EditingTheRunningSessionKeepsItRunning) {
+// The running session's start may move; an end would leave it running, so it is refused. Times
+// that share time with another session (the running one included) are refused, naming it.
+TEST_F(MenuHandlerTest, RunningSessionsAndOverlaps) {
   const auto garden = store().createProject("Garden", at(0, 0)).id;
+  (void)store().addSession(garden, at(8, 0), at(9, 0), std::nullopt, at(9, 0));
   (void)tracker->start(garden, std::nullopt, at(11, 0));
-  const JSON reply = answer(
-      R"({"action":"session-edit","id":1,"start":"2024-05-01T10:30:00+02:00","end":"2024-05-01T11:30:00+02:00"})");
+  const std::string before = test::dumpTables(store().db());
+  const std::vector<std::pair<std::string, std::string>> refused{
+      {R"({"action":"session-edit","id":2,"end":"2024-05-01T11:30:00+02:00"})",
+       "invalid: Session 2 is still running, so it has no end to change. Stop it first."},
+      {R"({"action":"session-add","project":"Garden","start":"2024-05-01T08:30:00+02:00","end":"2024-05-01T09:30:00+02:00"})",
+       "invalid: That overlaps session 1 (Garden, 2024-05-01 08:00 to 2024-05-01 09:00). Sessions can't share time."},
+      {R"({"action":"session-add","project":"Garden","start":"2024-05-01T10:30:00+02:00","end":"2024-05-01T11:30:00+02:00"})",
+       "invalid: That overlaps session 2 (Garden, 2024-05-01 11:00 to now). Sessions can't share time."},
+      {R"({"action":"session-edit","id":1,"end":"2024-05-01T11:15:00+02:00"})",
+       "invalid: That overlaps session 2 (Garden, 2024-05-01 11:00 to now). Sessions can't share time."},
+      {R"({"action":"session-edit","id":2,"start":"2024-05-01T08:45:00+02:00"})",
+       "invalid: That overlaps session 1 (Garden, 2024-05-01 08:00 to 2024-05-01 09:00). Sessions can't share time."},
+  };
+  for (const auto& [request, expected] : refused) EXPECT_EQ(refusal(request), expected) << request;
+  EXPECT_EQ(test::dumpTables(store().db()), before);
+
+  const JSON reply = answer(R"({"action":"session-edit","id":2,"start":"2024-05-01T10:30:00+02:00"})");
   EXPECT_EQ(reply["result"]["session"]["running"], true);
   EXPECT_EQ(tracker->current()->start, at(10, 30));
 }
