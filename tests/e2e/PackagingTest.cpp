@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -16,13 +15,22 @@ namespace {
 namespace fs = std::filesystem;
 const fs::path kPackaging = LUMETRA_PACKAGING_DIR;
 
-// The leading lower-case words of each indented help line: "project add", "status".
+bool isCommandWord(std::string_view word) {
+  return !word.empty() && word[0] >= 'a' && word[0] <= 'z' &&
+         std::all_of(word.begin(), word.end(), [](char c) { return (c >= 'a' && c <= 'z') || c == '-'; });
+}
+
+// The leading lower-case words (at most two) of each indented help line: "project add", "status".
 std::set<std::string> helpCommands(const std::string& help) {
   std::set<std::string> commands;
   std::istringstream lines(help);
-  const std::regex command(R"(^  ([a-z][a-z-]*( [a-z][a-z-]*)?)( |$).*)");
   for (std::string line; std::getline(lines, line);) {
-    if (std::smatch match; std::regex_match(line, match, command)) commands.insert(match[1]);
+    if (!line.starts_with("  ") || line.size() < 3 || line[2] == ' ') continue;
+    std::istringstream words(line.substr(2));
+    std::string first, second;
+    words >> first >> second;
+    if (!isCommandWord(first)) continue;
+    commands.insert(isCommandWord(second) ? first + " " + second : first);
   }
   return commands;
 }
@@ -32,10 +40,15 @@ std::set<std::string> manCommands(const fs::path& source) {
   std::set<std::string> commands;
   std::istringstream lines(FileSystem::readFile(source));
   bool inside = false;
-  const std::regex entry(R"(^\*([a-z][a-z -]*)\*.*)");
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("# ")) inside = line == "# COMMANDS";
-    if (std::smatch match; inside && std::regex_match(line, match, entry)) commands.insert(match[1]);
+    const auto close = line.find('*', 1);
+    if (!inside || !line.starts_with("*") || close == std::string::npos) continue;
+    const std::string words = line.substr(1, close - 1);
+    std::istringstream split(words);
+    bool command = true;
+    for (std::string word; split >> word;) command = command && isCommandWord(word);
+    if (command) commands.insert(words);
   }
   return commands;
 }
