@@ -258,7 +258,8 @@ JSON MenuHandler::report(const JSON& request, Instant now) {
     for (const auto& total : totals) {
       if (total.span == b) rows.emplace_back(static_cast<std::int64_t>(std::llround(total.seconds)), &total);
     }
-    std::erase_if(rows, [](const auto& row) { return row.first <= 0; });
+    // A session started a moment ago still shows, as running for 0m.
+    std::erase_if(rows, [](const auto& row) { return row.first <= 0 && !row.second->running; });
     if (rows.empty()) continue;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
     JSON projects = JSON::array();
