@@ -253,13 +253,14 @@ JSON MenuHandler::report(const JSON& request, Instant now) {
   std::map<std::int64_t, std::pair<std::int64_t, bool>> perProject;
   std::int64_t grand = 0;
   bool running = false;
-  for (std::size_t b = 0; b < buckets.size(); ++b) {
-    std::vector<std::pair<std::int64_t, const PeriodTotal*>> rows;
-    for (const auto& total : totals) {
-      if (total.span == b) rows.emplace_back(static_cast<std::int64_t>(std::llround(total.seconds)), &total);
-    }
+  std::vector<std::vector<std::pair<std::int64_t, const PeriodTotal*>>> bySpan(buckets.size());
+  for (const auto& total : totals) {
+    const auto seconds = static_cast<std::int64_t>(std::llround(total.seconds));
     // A session started a moment ago still shows, as running for 0m.
-    std::erase_if(rows, [](const auto& row) { return row.first <= 0 && !row.second->running; });
+    if (seconds > 0 || total.running) bySpan[total.span].emplace_back(seconds, &total);
+  }
+  for (std::size_t b = 0; b < buckets.size(); ++b) {
+    auto& rows = bySpan[b];
     if (rows.empty()) continue;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
     JSON projects = JSON::array();
@@ -267,8 +268,9 @@ JSON MenuHandler::report(const JSON& request, Instant now) {
     for (const auto& [seconds, total] : rows) {
       projects.push_back({{"project", names[total->projectId]}, {"seconds", seconds}, {"running", total->running}});
       sum += seconds;
-      perProject[total->projectId].first += seconds;
-      perProject[total->projectId].second = perProject[total->projectId].second || total->running;
+      auto& [projectSeconds, projectRunning] = perProject[total->projectId];
+      projectSeconds += seconds;
+      projectRunning = projectRunning || total->running;
       running = running || total->running;
     }
     grand += sum;
@@ -295,7 +297,7 @@ JSON MenuHandler::report(const JSON& request, Instant now) {
   result["to"] = ControlProtocol::formatTimestamp(to);
   result["first_day"] = dayLabel(from, calendar);
   result["last_day"] = dayLabel(to - 1.0, calendar);
-  result["groups"] = grouping == ReportGrouping::project && !groups.empty() ? JSON::array({groups[0]}) : groups;
+  result["groups"] = groups;
   result["projects"] = projects;
   result["seconds"] = grand;
   result["running"] = running;

@@ -211,7 +211,7 @@ ReadExport read(Converter::Format format, std::string_view text) {
     result.notes.push_back(std::to_string(withoutProject) + (withoutProject == 1 ? " entry" : " entries") +
                            " without a project went to “" + std::string(Converter::kNoProject) + "”.");
   }
-  if (order == Order::unknown && (dayFirstSeen || monthFirstSeen)) {
+  if (dayFirstSeen && monthFirstSeen) {
     result.problems.push_back({records.front().line, "Some dates read day first and others month first."});
   }
   return result;

@@ -135,43 +135,43 @@ bool LocalizedOrder::operator()(std::string_view a, std::string_view b) const {
                                icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status) == UCOL_LESS;
 }
 
-std::size_t graphemeCount(std::string_view utf8) {
-  bool plainASCII = true;
-  for (char c : utf8) {
-    if (static_cast<unsigned char>(c) >= 0x80 || c == '\r') {
-      plainASCII = false;
-      break;
-    }
-  }
-  // Every printable ASCII character (and every ASCII control but CR before LF) is a cluster of
-  // its own, so the break iterator is needed only for other text.
-  if (plainASCII) return utf8.size();
+namespace {
 
+// Every printable ASCII character (and every ASCII control but CR before LF) is a cluster of
+// its own, so the break iterator is needed only for other text.
+bool clustersAreBytes(std::string_view utf8) {
+  return std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+}
+
+// Calls `visit` with the first scalar of each extended grapheme cluster, in order.
+template <class Visit>
+void eachCluster(std::string_view utf8, Visit&& visit) {
   UErrorCode status = U_ZERO_ERROR;
   std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
   if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU break iterator: ") + u_errorName(status));
   const auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
   it->setText(text);
+  for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
+    visit(text.char32At(start));
+  }
+}
+
+}  // namespace
+
+std::size_t graphemeCount(std::string_view utf8) {
+  if (clustersAreBytes(utf8)) return utf8.size();
   std::size_t count = 0;
-  it->first();
-  while (it->next() != icu::BreakIterator::DONE) ++count;
+  eachCluster(utf8, [&](UChar32) { ++count; });
   return count;
 }
 
 std::size_t displayWidth(std::string_view utf8) {
-  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; })) {
-    return utf8.size();
-  }
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU break iterator: ") + u_errorName(status));
-  const auto text = icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-  it->setText(text);
+  if (clustersAreBytes(utf8)) return utf8.size();
   std::size_t width = 0;
-  for (int32_t start = it->first(), end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
-    const auto kind = u_getIntPropertyValue(text.char32At(start), UCHAR_EAST_ASIAN_WIDTH);
+  eachCluster(utf8, [&](UChar32 first) {
+    const auto kind = u_getIntPropertyValue(first, UCHAR_EAST_ASIAN_WIDTH);
     width += kind == U_EA_WIDE || kind == U_EA_FULLWIDTH ? 2 : 1;
-  }
+  });
   return width;
 }
 
