@@ -21,6 +21,9 @@
 #include "store/Store.hpp"
 #include "tracking/ControlHandler.hpp"
 #include "tracking/Tracker.hpp"
+#include "web/WebAccess.hpp"
+#include "web/WebActions.hpp"
+#include "web/WebServer.hpp"
 
 namespace lumetra::Host {
 
@@ -169,6 +172,8 @@ int run(const std::filesystem::path& dataDirectory) {
     return 1;
   }
   if (const auto& event = tracker->recoveryEvent()) say(whatStopped(*store, *event));
+  const auto webPort = WebAccess::choosePort(UserFolders::environmentValue(WebAccess::portVariable),
+                                             store->setting(std::string(WebAccess::portSetting)));
 
   // From here on only the owner thread uses them.
   store->owner().release();
@@ -204,19 +209,45 @@ int run(const std::filesystem::path& dataDirectory) {
   auto menuServer = std::make_unique<ControlServer>(
       dataDirectory / std::string(MenuCommandLine::socketName),
       relayed([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }), busy);
+  // The window is optional: the host runs on without it. It is ready before the sockets are.
+  WebActions webActions(control, menu);
+  std::unique_ptr<WebServer> web;
+  std::string windowOff = webPort.problem.value_or("Lumetra's window is off: LUMETRA_WEB_PORT or its setting says so.");
+  if (webPort.port) {
+    const auto relayWeb = [&schedule](std::function<std::string()> work) {
+      return ControlServer::relay(ControlServer::busyTimeout, schedule, std::move(work));
+    };
+    web = std::make_unique<WebServer>(
+        WebServer::Handlers{
+            [&webActions](const std::string& body) { return webActions.control(body, Instant::now()); },
+            [&webActions](const std::string& body) { return webActions.menu(body, Instant::now()); },
+            [&webActions] { return webActions.revision(); }},
+        relayWeb, busy);
+    if (auto problem = web->start(*webPort.port)) {
+      windowOff = *problem;
+      web.reset();
+    }
+  }
+  if (!web) say(windowOff);
+  owner.schedule([&menu, address = web ? web->address() : "", port = web ? web->port() : 0, windowOff] {
+    menu.setWindow(address, port, windowOff);
+  });
   try {
     menuServer->start();
     controlServer->start();  // last: its socket file appearing means everything is ready
   } catch (const std::exception& error) {
     complain("Couldn't open the control socket: " + describe(error));
+    web.reset();
     menuServer.reset();
     owner.stop();
     return 1;
   }
-  say("Lumetra is running. Data: " + dataDirectory.string() + ". Stop with Ctrl-C.");
+  say("Lumetra is running. Data: " + dataDirectory.string() + ". Stop with Ctrl-C." +
+      (web ? " Open its window with “lumetra-app open”." : ""));
 
   (void)ProcessInfo::waitForStopSignal();
   // Servers first, so that requests already accepted are answered while the owner still runs.
+  web.reset();
   controlServer.reset();
   menuServer.reset();
   owner.stop();

@@ -89,6 +89,8 @@ const std::vector<Action>& actions() {
       {{"idle-timeout"}, "idle-timeout", 0, {}, ""},
       {{"export"}, "export", 0, {"--output"}, ""},
       {{"report"}, "report", 0, {"--by", "--project"}, ""},
+      {{"open"}, "window", 0, {}, ""},
+      {{"web-port"}, "web-port", 0, {}, ""},
   };
   return table;
 }
@@ -145,6 +147,9 @@ JSON request(const Action& action, const Words& words, std::span<const std::stri
     if (auto d = value("--description")) r["description"] = *d;
   } else if (verb == "idle-timeout") {
     if (!rest.empty()) r["seconds"] = minutesArgument(rest[0]) * 60;
+  } else if (verb == "web-port") {
+    if (!rest.empty()) r["port"] = rest[0];
+  } else if (verb == "window") {
   } else if (verb == "export") {
     if (!rest.empty()) r["range"] = rest[0];
   } else if (verb == "report") {
@@ -226,6 +231,8 @@ std::string reportText(const JSON& result) {
   return text;
 }
 
+}  // namespace
+
 std::string printed(const std::string& verb, const JSON& result, const CommandLineTool::Formatter& formatter) {
   const auto session = [&](const char* key) {
     const auto info = WireCoding::fromJSON<SessionInfo>(result.at(key), key);
@@ -267,13 +274,23 @@ std::string printed(const std::string& verb, const JSON& result, const CommandLi
     return lines;
   }
   if (verb == "report") return reportText(result);
+  if (verb == "window") return "Lumetra's window: " + result.at("url").get<std::string>();
+  if (verb == "web-port") {
+    const std::string port = result.at("port").get<std::string>();
+    const std::string where = port == "off" ? "is off" : "uses port " + port;
+    if (result.value("changed", false)) return "From Lumetra's next start, the window " + where + ".";
+    const JSON& serving = result.at("serving");
+    if (serving.is_string() && serving != port) {
+      return "The window is on port " + serving.get<std::string>() + " now; its setting is " +
+             (port == "off" ? "off" : "port " + port) + ".";
+    }
+    return "The window " + where + ".";
+  }
   if (verb == "idle-timeout") {
     return "Sessions stop after " + minutesText(result.at("seconds").get<double>()) + " without input.";
   }
   return result.dump();
 }
-
-}  // namespace
 
 const std::string& usage() {
   static const std::string text =
@@ -306,6 +323,10 @@ const std::string& usage() {
       "\n"
       "Settings:\n"
       "  idle-timeout [MINUTES]             Show or set how long without input stops a session\n"
+      "  web-port [PORT|off]                Show or set the window's port (from the next start)\n"
+      "\n"
+      "Window:\n"
+      "  open                               Print the window's address and open it in the browser\n"
       "\n"
       "Export:\n"
       "  export [RANGE] [-o FILE]           Sessions starting in RANGE as CSV, to FILE or standard\n"
@@ -345,7 +366,8 @@ const std::string& usage() {
 
 bool isMenuAction(std::span<const std::string> arguments) { return !arguments.empty(); }
 
-Output run(std::span<const std::string> arguments, const Transport& transport, Instant now, const Calendar& calendar) {
+Output run(std::span<const std::string> arguments, const Transport& transport, Instant now, const Calendar& calendar,
+           const std::function<void(const std::string&)>& openAddress) {
   JSON wireRequest;
   std::string verb;
   bool json = false;
@@ -372,7 +394,9 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     const std::string shown = action->words.size() == 1 ? action->words[0] : action->words[0] + " " + action->words[1];
     const auto rest = std::span(positionals).subspan(action->words.size());
     const std::size_t allowed =
-        action->wire == "idle-timeout" || action->wire == "export" || action->wire == "report" ? 1 : action->arguments;
+        action->wire == "idle-timeout" || action->wire == "export" || action->wire == "report" ||
+                action->wire == "web-port"
+            ? 1 : action->arguments;
     if (rest.size() < action->arguments) throw UsageError(shown + " needs " + action->argumentNames + ".");
     if (rest.size() > allowed) throw UsageError("Too many arguments for " + shown + ". Put text with spaces in quotes.");
     std::vector<std::string> given;
@@ -416,6 +440,7 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
       }
       return Output{0, "Exported to " + *outputPath + ".\n", ""};
     }
+    if (verb == "window" && openAddress) openAddress(result.at("url").get<std::string>());
     const CommandLineTool::Formatter formatter(now, calendar);
     return Output{0, (json ? WireCoding::pretty(result) : printed(verb, result, formatter)) + "\n", ""};
   } catch (const ControlError& error) {

@@ -7,6 +7,7 @@
 #include "csv/ExportRange.hpp"
 #include "platform/DateFormat.hpp"
 #include "report/ReportPeriod.hpp"
+#include "web/WebAccess.hpp"
 
 namespace lumetra {
 
@@ -83,6 +84,8 @@ JSON MenuHandler::run(const JSON& request, Instant now) {
   if (action == "idle-timeout") return idleTimeout(request);
   if (action == "export") return exportCSV(request, now);
   if (action == "report") return report(request, now);
+  if (action == "window") return window();
+  if (action == "web-port") return webPort(request);
   throw badRequest("Unknown action “" + action + "”.");
 }
 
@@ -119,6 +122,11 @@ JSON MenuHandler::projectAction(const std::string& action, const JSON& request, 
     return result;
   }
   const Project project = control_.findProject(text(request, "name"), "project");
+  if (action == "project-usage") {  // what deleting it would take along
+    result["project"] = projectJSON(project);
+    result["sessions"] = store.sessions(std::vector{project.id}, std::nullopt, std::nullopt).size();
+    return result;
+  }
   if (action == "project-rename") {
     store.renameProject(project.id, text(request, "new_name"));
     result["project"] = projectJSON(*store.project(project.id));
@@ -301,6 +309,36 @@ JSON MenuHandler::report(const JSON& request, Instant now) {
   result["projects"] = projects;
   result["seconds"] = grand;
   result["running"] = running;
+  return result;
+}
+
+void MenuHandler::setWindow(std::string address, int port, std::string whyOff) {
+  windowAddress_ = std::move(address);
+  windowPort_ = port;
+  windowOff_ = std::move(whyOff);
+}
+
+JSON MenuHandler::window() {
+  if (windowAddress_.empty()) throw ControlError(Code::failed, windowOff_);
+  JSON result = JSON::object();
+  result["url"] = windowAddress_;
+  return result;
+}
+
+JSON MenuHandler::webPort(const JSON& request) {
+  Store& store = tracker_.store();
+  const std::string key(WebAccess::portSetting);
+  JSON result = JSON::object();
+  if (const auto value = optionalText(request, "port")) {
+    if (!WebAccess::parsePort(*value) || *value == "0") {
+      throw badRequest("“" + *value + "” isn't a port. Use a number from 1 to 65535, or off.");
+    }
+    store.setSetting(key, *value);
+    result["changed"] = true;
+  }
+  result["port"] = store.setting(key).value_or(std::to_string(WebAccess::defaultPort));
+  // The port in use now, which the variable can make another.
+  result["serving"] = windowAddress_.empty() ? JSON(nullptr) : JSON(std::to_string(windowPort_));
   return result;
 }
 

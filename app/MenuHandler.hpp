@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "control/WireCoding.hpp"
 #include "platform/Instant.hpp"
@@ -19,6 +20,9 @@ class MenuHandler {
 
   [[nodiscard]] std::string respond(const std::string& data, Instant now);
 
+  // Where the window is while it runs, or the sentence saying why it is off.
+  void setWindow(std::string address, int port, std::string whyOff);
+
  private:
   JSON run(const JSON& request, Instant now);
   JSON projectAction(const std::string& action, const JSON& request, Instant now);
@@ -26,12 +30,17 @@ class MenuHandler {
   JSON idleTimeout(const JSON& request);
   JSON exportCSV(const JSON& request, Instant now);
   JSON report(const JSON& request, Instant now);
+  JSON window();
+  JSON webPort(const JSON& request);
   // Refuses times that share time with another session, naming it.
   void refuseOverlaps(Instant start, std::optional<Instant> end, std::optional<std::int64_t> excluding, Instant now);
   JSON sessionInfo(const WorkSession& session, Instant now);
 
   Tracker& tracker_;
   ControlHandler& control_;
+  std::string windowAddress_;
+  int windowPort_ = 0;
+  std::string windowOff_ = "Lumetra's window isn't open yet.";
 };
 
 }  // namespace lumetra

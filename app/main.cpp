@@ -33,7 +33,12 @@ int main(int argc, char** argv) {
   const Transport transport = [&socket](const std::string& request) {
     return ControlClient::exchange(request, socket, ControlClient::timeout);
   };
-  const auto output = MenuCommandLine::run(arguments, transport, Instant::now(), Calendar::current());
+  // The browser opens only where there is a display to show it on.
+  const auto openAddress = [](const std::string& address) {
+    const auto shown = [](const char* name) { return !UserFolders::environmentValue(name).value_or("").empty(); };
+    if (shown("DISPLAY") || shown("WAYLAND_DISPLAY")) (void)ProcessInfo::launch("xdg-open", {address});
+  };
+  const auto output = MenuCommandLine::run(arguments, transport, Instant::now(), Calendar::current(), openAddress);
   (void)FileSystem::writeAll(FileSystem::standardOutput, output.out);
   (void)FileSystem::writeAll(FileSystem::standardError, output.err);
   return output.status;

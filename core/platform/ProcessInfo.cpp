@@ -1,9 +1,13 @@
 #include "platform/ProcessInfo.hpp"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace lumetra::ProcessInfo {
 
@@ -22,6 +26,20 @@ unsigned userId() { return static_cast<unsigned>(::getuid()); }
 void createPrivateFiles() { ::umask(077); }
 
 long processId() { return static_cast<long>(::getpid()); }
+
+bool launch(const std::string& program, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t child = 0;
+  const int failure = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return failure == 0;
+}
 
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace lumetra::ProcessInfo {
 
@@ -19,6 +21,10 @@ void createPrivateFiles();
 // Hands memory that allocations have freed back to the system, where the allocator keeps it
 // otherwise (after a large request, say).
 void releaseFreeMemory();
+
+// Starts `program` (looked up in PATH) with the arguments, its output to /dev/null, without
+// waiting for it. False when it couldn't be started.
+bool launch(const std::string& program, const std::vector<std::string>& arguments);
 
 // Signals: SIGPIPE ignored, so a write to a closed peer fails instead of ending the process.
 void ignoreBrokenPipe();

@@ -48,6 +48,11 @@ int bindTo(int fd, const std::string& path) {
 
 int listenOn(int fd, int backlog) { return result(::listen(fd, backlog)); }
 
+int reuseAddressOnly(int fd) {
+  const int yes = 1;
+  return ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 ? 0 : errno;
+}
+
 int setNonBlocking(int fd, bool nonBlocking) {
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0) return errno;

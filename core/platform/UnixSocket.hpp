@@ -29,6 +29,10 @@ inline constexpr std::size_t maxPathBytes = 103;
 // platform has a socket option for it (SO_NOSIGPIPE). Returns false when setsockopt fails.
 [[nodiscard]] bool suppressSigPipe(int fd);
 
+// Lets a TCP listener bind again while old connections linger (SO_REUSEADDR), without letting a
+// second process share its port (no SO_REUSEPORT). 0 or the errno.
+int reuseAddressOnly(int fd);
+
 // Flags for send() that keep SIGPIPE away where there is no socket option (MSG_NOSIGNAL).
 [[nodiscard]] int sendFlags();
 

@@ -144,4 +144,8 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
 
 std::int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(handle_); }
 
+std::int64_t Database::changes() const { return sqlite3_changes64(handle_); }
+
+std::int64_t Database::totalChanges() const { return sqlite3_total_changes64(handle_); }
+
 }  // namespace lumetra

@@ -58,6 +58,9 @@ class Database {
 
   // The row id of the last INSERT on this connection.
   [[nodiscard]] std::int64_t lastInsertRowId() const;
+  // Rows changed by the last statement, and by every statement since the connection opened.
+  [[nodiscard]] std::int64_t changes() const;
+  [[nodiscard]] std::int64_t totalChanges() const;
 
  private:
   [[nodiscard]] sqlite3_stmt* prepare(const std::string& sql);

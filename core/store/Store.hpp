@@ -116,6 +116,9 @@ class Store {
   WorkSession insertSession(std::int64_t projectId, Instant start, const std::optional<std::string>& description,
                             const std::vector<std::optional<std::string>>& existing = {});
   void updateLastActive(std::int64_t sessionId, Instant at);
+  // A number that grows with every change to what the store holds, but not with the running
+  // session's last activity, so a page can tell when to read again.
+  [[nodiscard]] std::int64_t revision() const;
   void closeSession(std::int64_t id, Instant end, Instant lastActive, EndReason reason);
   // Throws sessionNotFound or leadingFormulaCharacter (description). Empty text clears it.
   WorkSession setDescription(std::int64_t sessionId, const std::optional<std::string>& text);
@@ -196,6 +199,7 @@ class Store {
   [[nodiscard]] std::optional<WorkSession> firstSession(const std::string& sql, const std::vector<SQLValue>& params);
 
   Database db_;
+  std::int64_t heartbeatChanges_ = 0;
 };
 
 }  // namespace lumetra

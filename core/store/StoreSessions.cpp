@@ -71,7 +71,10 @@ WorkSession Store::insertSession(std::int64_t projectId, Instant start, const st
 
 void Store::updateLastActive(std::int64_t sessionId, Instant at) {
   db_.query("UPDATE sessions SET last_active_at = ? WHERE id = ?", {at, sessionId});
+  heartbeatChanges_ += db_.changes();
 }
+
+std::int64_t Store::revision() const { return db_.totalChanges() - heartbeatChanges_; }
 
 void Store::closeSession(std::int64_t id, Instant end, Instant lastActive, EndReason reason) {
   db_.query("UPDATE sessions SET end_at = ?, last_active_at = ?, end_reason = ? WHERE id = ?",

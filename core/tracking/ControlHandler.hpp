@@ -38,6 +38,7 @@ class ControlHandler {
   // imported local times are read in.
   [[nodiscard]] const Calendar& calendar() const { return calendar_; }
   void setCalendar(Calendar calendar) { calendar_ = std::move(calendar); }
+  [[nodiscard]] Tracker& tracker() { return tracker_; }
 
   // One request line in, one reply line out. `now` is the request's one instant.
   [[nodiscard]] std::string respond(const std::string& data, Instant now);

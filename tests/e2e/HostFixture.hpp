@@ -30,7 +30,7 @@ class HostFixture : public testing::Test {
   }
   std::filesystem::path data() const { return folder / dataName; }
   std::map<std::string, std::string> environment() const {
-    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""}, {"TZ", hostZone}};
+    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""}, {"TZ", hostZone}, {"LUMETRA_WEB_PORT", webPort}};
   }
   // The tool, with the host's environment and any variables given here on top.
   ProcessResult tool(const std::vector<std::string>& arguments, const std::string& input = {},
@@ -50,6 +50,7 @@ class HostFixture : public testing::Test {
   TemporaryDirectory folder;
   std::string dataName = "data";
   std::string hostZone = kTestTimeZone;
+  std::string webPort = "off";  // the window's tests ask for a free port
   std::unique_ptr<BackgroundProcess> host;
 };
 

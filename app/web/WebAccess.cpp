@@ -1,0 +1,59 @@
+#include "web/WebAccess.hpp"
+
+#include <charconv>
+
+namespace lumetra::WebAccess {
+
+std::optional<std::optional<int>> parsePort(std::string_view text) {
+  if (text == "off") return std::optional<int>();
+  int port = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+  if (error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535) return std::nullopt;
+  return std::optional<int>(port);
+}
+
+PortChoice choosePort(const std::optional<std::string>& variable, const std::optional<std::string>& setting) {
+  const bool fromVariable = variable && !variable->empty();
+  const std::optional<std::string>& chosen = fromVariable ? variable : setting;
+  if (!chosen) return {defaultPort, std::nullopt};
+  if (auto port = parsePort(*chosen)) return {*port, std::nullopt};
+  const std::string source = fromVariable ? std::string(portVariable) : "The window's port setting";
+  return {std::nullopt, source + " is “" + *chosen + "”, not a port from 1 to 65535 or off, so the window is off."};
+}
+
+bool hostAllowed(std::string_view host, int port) {
+  const std::string suffix = ":" + std::to_string(port);
+  if (!host.ends_with(suffix)) return false;
+  const auto name = host.substr(0, host.size() - suffix.size());
+  return name == "127.0.0.1" || name == "localhost";
+}
+
+bool originAllowed(std::string_view origin, std::string_view host) {
+  return origin.starts_with("http://") && origin.substr(7) == host;
+}
+
+std::optional<std::string> cookie(std::string_view header, std::string_view name) {
+  while (!header.empty()) {
+    const auto end = header.find(';');
+    auto pair = header.substr(0, end);
+    while (pair.starts_with(' ')) pair.remove_prefix(1);
+    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=') {
+      return std::string(pair.substr(name.size() + 1));
+    }
+    if (end == std::string_view::npos) break;
+    header.remove_prefix(end + 1);
+  }
+  return std::nullopt;
+}
+
+bool sameSecret(std::string_view given, std::string_view secret) {
+  unsigned char difference = given.size() == secret.size() ? 0 : 1;
+  for (std::size_t i = 0; i < secret.size(); ++i) {
+    difference |= static_cast<unsigned char>(secret[i] ^ (i < given.size() ? given[i] : 0));
+  }
+  return difference == 0 && !secret.empty();
+}
+
+std::string cookieName(int port) { return "lumetra-" + std::to_string(port); }
+
+}  // namespace lumetra::WebAccess

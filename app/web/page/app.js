@@ -1,0 +1,555 @@
+// Lumetra's window: every action goes to the running host, which answers with the same
+// sentences as the terminal. The page keeps no data of its own; it reads again whenever the
+// host's revision changes, so changes made elsewhere show within a second or two.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+
+// --- Talking to the host ---
+
+class Refused extends Error {}
+
+let restarted = false;
+
+async function post(path, body) {
+  let response;
+  try {
+    response = await fetch(path, {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(body),
+      credentials: 'same-origin',
+    });
+  } catch {
+    throw new Refused('Lumetra isn’t answering. Is it still running?');
+  }
+  if (response.status === 401) {
+    hostRestarted();
+    throw new Refused(await response.text());
+  }
+  const reply = await response.json();
+  if (!reply.ok) throw new Refused(reply.error ? reply.error.message : 'Lumetra refused without saying why.');
+  return reply;
+}
+
+const control = (command, fields = {}) => post('/api/control', { version: 1, command, ...fields });
+const menu = (action, fields = {}) => post('/api/menu', { action, ...fields });
+
+function hostRestarted() {
+  if (restarted) return;
+  restarted = true;
+  say('This window belongs to an earlier start of Lumetra. Run “lumetra-app open” to open it again.', true);
+}
+
+// One line at the top: what the last action did, or why it was refused.
+function say(text, isError = false) {
+  const notice = $('notice');
+  notice.textContent = text;
+  notice.classList.toggle('error', isError);
+  notice.hidden = !text;
+}
+
+// Runs an action from a button: its sentence on success, its refusal otherwise.
+async function act(work) {
+  try {
+    const reply = await work();
+    if (reply && reply.text) say(reply.text);
+    await refresh();
+    return reply;
+  } catch (error) {
+    say(error.message, true);
+    return null;
+  }
+}
+
+// --- Times ---
+
+const pad = (n) => String(n).padStart(2, '0');
+
+function duration(seconds, withSeconds = false) {
+  const s = Math.max(0, Math.floor(seconds));
+  const h = Math.floor(s / 3600);
+  const m = Math.floor((s % 3600) / 60);
+  return withSeconds ? `${h}:${pad(m)}:${pad(s % 60)}` : `${h}h ${pad(m)}m`;
+}
+
+const clock = (time) => new Date(time).toLocaleTimeString([], { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
+const dayKey = (date) => `${date.getFullYear()}-${pad(date.getMonth() + 1)}-${pad(date.getDate())}`;
+const localInput = (iso) => {
+  const d = new Date(iso);
+  return `${dayKey(d)}T${pad(d.getHours())}:${pad(d.getMinutes())}`;
+};
+// A datetime-local value as the host's ISO 8601 time; the page and the host share the machine's zone.
+const iso = (date) => date.toISOString().replace(/\.\d{3}Z$/, 'Z');
+const isoOf = (value) => iso(new Date(value));
+const dayStart = (key) => {
+  const [y, m, d] = key.split('-').map(Number);
+  return new Date(y, m - 1, d);
+};
+const addDays = (date, days) => new Date(date.getFullYear(), date.getMonth(), date.getDate() + days);
+
+// --- Colours: each project keeps its own across views, by its id ---
+
+const palette = ['#3b82c4', '#e09f3e', '#5a9e6f', '#c65d7b', '#8a6fc1', '#2a9d8f', '#d1603d', '#7c8a99'];
+const projectIndex = (name) => {
+  const project = projects.find((p) => p.name === name);
+  return project ? project.id : 0;
+};
+const colour = (name) => palette[projectIndex(name) % palette.length];
+
+function element(tag, properties = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [key, value] of Object.entries(properties)) {
+    if (key === 'dataset') Object.assign(node.dataset, value);
+    else if (key.startsWith('on')) node.addEventListener(key.slice(2), value);
+    else node[key] = value;
+  }
+  node.append(...children);
+  return node;
+}
+
+function swatch(name) {
+  const mark = element('span', { className: 'swatch' });
+  mark.style.background = colour(name);
+  return mark;
+}
+
+function totalsList(list, rows) {
+  list.replaceChildren(
+    ...rows.map((row) =>
+      element('li', {}, element('span', {}, swatch(row.project), row.project + (row.running ? ' (running)' : '')),
+        element('span', { className: 'seconds' }, duration(row.seconds)))));
+  if (!rows.length) list.replaceChildren(element('li', { className: 'quiet' }, 'Nothing yet.'));
+}
+
+// --- State ---
+
+let status = null;
+let statusAt = 0;
+let projects = [];
+let view = 'now';
+let day = dayKey(new Date());
+let revision = null;
+
+async function loadProjects() {
+  projects = (await menu('projects', { all: true })).result.projects;
+  const active = projects.filter((p) => !p.archived);
+  for (const select of [$('start-project'), $('session-project')]) {
+    const chosen = select.value;
+    select.replaceChildren(...active.map((p) => element('option', { value: p.name, textContent: p.name })));
+    if (active.some((p) => p.name === chosen)) select.value = chosen;
+  }
+}
+
+// --- Now ---
+
+async function loadNow() {
+  status = (await control('status')).result;
+  statusAt = Date.now();
+  const current = status.current;
+  $('running-on').hidden = !current;
+  $('running-off').hidden = !!current;
+  if (current) {
+    $('running-project').textContent = current.project;
+    const field = $('running-description');
+    if (document.activeElement !== field) field.value = current.description || '';
+  }
+  $('start').textContent = current ? 'Switch' : 'Start';
+  const last = status.last_session;
+  $('resume').hidden = !last;
+  if (last) $('resume').textContent = `Resume “${last.project}”`;
+  tick();
+
+  totalsList($('today-list'), status.today);
+  $('today-total').textContent = duration(status.today_seconds);
+
+  const week = (await menu('report', { range: 'This Week', by: 'day' })).result;
+  totalsList($('week-list'), week.projects);
+  $('week-total').textContent = duration(week.seconds);
+  drawWeek(week);
+}
+
+function tick() {
+  if (!status || !status.current) return;
+  const seconds = status.current.duration_seconds + (Date.now() - statusAt) / 1000;
+  $('elapsed').textContent = duration(seconds, true);
+}
+
+// Seven days from the week's first (the host knows the locale's), bars stacked by project.
+function drawWeek(week) {
+  const first = new Date(week.from);
+  const days = [...Array(7).keys()].map((i) => addDays(first, i));
+  const byDay = new Map(week.groups.map((g) => [g.label, g.projects]));
+  const totals = days.map((d) => (byDay.get(dayKey(d)) || []).reduce((sum, p) => sum + p.seconds, 0));
+  const hours = Math.max(1, Math.ceil(Math.max(...totals) / 3600));
+  const width = 700, height = 220, left = 34, bottom = 30, top = 10;
+  const plot = height - bottom - top;
+  const column = (width - left) / 7;
+  const ns = 'http://www.w3.org/2000/svg';
+  const svg = document.createElementNS(ns, 'svg');
+  svg.setAttribute('viewBox', `0 0 ${width} ${height}`);
+  svg.setAttribute('role', 'img');
+  svg.setAttribute('aria-label', 'Hours per day this week');
+  const add = (tag, attributes, text) => {
+    const node = document.createElementNS(ns, tag);
+    for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
+    if (text !== undefined) node.textContent = text;
+    svg.append(node);
+    return node;
+  };
+  const step = hours <= 4 ? 1 : hours <= 10 ? 2 : 4;
+  for (let h = 0; h <= hours; h += step) {
+    const y = top + plot - (h / hours) * plot;
+    add('line', { x1: left, x2: width, y1: y, y2: y });
+    add('text', { x: left - 6, y: y + 4, 'text-anchor': 'end' }, `${h}h`);
+  }
+  const today = dayKey(new Date());
+  days.forEach((d, i) => {
+    let y = top + plot;
+    const stack = [...(byDay.get(dayKey(d)) || [])].sort((a, b) => projectIndex(a.project) - projectIndex(b.project));
+    for (const p of stack) {
+      const h = (p.seconds / 3600 / hours) * plot;
+      y -= h;
+      const bar = add('rect', { x: left + i * column + column * 0.2, y, width: column * 0.6, height: Math.max(h, 0), rx: 2, fill: colour(p.project) });
+      const title = document.createElementNS(ns, 'title');
+      title.textContent = `${p.project}: ${duration(p.seconds)}`;
+      bar.append(title);
+    }
+    const name = d.toLocaleDateString([], { weekday: 'short', day: 'numeric' });
+    add('text', { x: left + i * column + column / 2, y: height - 10, 'text-anchor': 'middle',
+                  class: dayKey(d) === today ? 'today-label' : '' }, name);
+  });
+  $('week-chart').replaceChildren(svg);
+  $('week-legend').replaceChildren(...week.projects.map((p) => element('li', {}, swatch(p.project), p.project)));
+}
+
+// --- Sessions of a day ---
+
+async function loadDay() {
+  $('day-date').value = day;
+  const from = dayStart(day);
+  const reply = await control('sessions', { since: iso(from), until: iso(addDays(from, 1)) });
+  const sessions = reply.result.sessions;
+  let total = 0;
+  const rows = sessions.map((s) => {
+    total += s.duration_seconds;
+    const times = `${clock(s.start)} – ${s.end ? clock(s.end) : 'now'}`;
+    const entry = s.entry !== 'tracked' ? element('span', { className: 'tag' }, s.entry) : '';
+    const buttons = [
+      element('button', { type: 'button', className: 'small', textContent: 'Edit', onclick: () => editSession(s) }),
+      element('button', { type: 'button', className: 'small', textContent: 'Split', onclick: () => splitSession(s) }),
+      element('button', { type: 'button', className: 'small', textContent: 'Merge', onclick: () => mergeSession(s) }),
+      element('button', { type: 'button', className: 'small danger', textContent: 'Delete', onclick: () => deleteSession(s) }),
+    ];
+    return element('tr', { className: s.running ? 'running' : '', dataset: { id: s.id } },
+      element('td', {}, times),
+      element('td', {}, swatch(s.project), s.project, entry),
+      element('td', {}, s.description || ''),
+      element('td', { className: 'number' }, duration(s.duration_seconds)),
+      element('td', { className: 'actions' }, ...buttons));
+  });
+  $('day-sessions').replaceChildren(...rows);
+  $('day-empty').hidden = sessions.length > 0;
+  $('day-table').hidden = sessions.length === 0;
+  $('day-total').textContent = sessions.length ? duration(total) : '';
+}
+
+function open(dialogId, errorId) {
+  $(errorId).hidden = true;
+  $(dialogId).showModal();
+}
+
+function refuseIn(errorId, error) {
+  $(errorId).textContent = error.message;
+  $(errorId).hidden = false;
+}
+
+let editing = null;
+
+function editSession(session) {
+  editing = session;
+  $('session-title').textContent = session ? `Session ${session.id}` : 'Add a session';
+  const select = $('session-project');
+  if (session && ![...select.options].some((o) => o.value === session.project)) {
+    select.append(element('option', { value: session.project, textContent: session.project }));
+  }
+  select.value = session ? session.project : $('start-project').value;
+  const start = session ? session.start : iso(dayStart(day));
+  $('session-start').value = localInput(start);
+  $('session-end').value = session && session.end ? localInput(session.end) : (session ? '' : localInput(iso(new Date(dayStart(day).getTime() + 3600e3))));
+  $('session-end').disabled = !!(session && session.running);
+  $('session-end').required = !session;
+  $('session-description').value = session ? session.description || '' : '';
+  open('session-dialog', 'session-error');
+}
+
+async function saveSession() {
+  const s = editing;
+  const project = $('session-project').value;
+  const start = isoOf($('session-start').value);
+  const end = $('session-end').value ? isoOf($('session-end').value) : null;
+  const description = $('session-description').value;
+  try {
+    let reply;
+    if (!s) {
+      reply = await menu('session-add', { project, start, end, description: description || null });
+    } else {
+      const changes = {};
+      if (project !== s.project) changes.project = project;
+      if (start !== s.start) changes.start = start;
+      if (end && end !== s.end) changes.end = end;
+      if (Object.keys(changes).length) reply = await menu('session-edit', { id: s.id, ...changes });
+      if (description !== (s.description || '')) {
+        reply = await control('describe', { session_id: s.id, description });
+      }
+    }
+    $('session-dialog').close();
+    if (reply && reply.text) say(reply.text);
+    await refresh();
+  } catch (error) {
+    refuseIn('session-error', error);
+  }
+}
+
+let splitting = null;
+
+function splitSession(session) {
+  splitting = session;
+  $('split-what').textContent = `${session.project}, ${clock(session.start)} – ${session.end ? clock(session.end) : 'now'}`;
+  const middle = new Date((new Date(session.start).getTime() + new Date(session.end || Date.now()).getTime()) / 2);
+  $('split-at').value = localInput(iso(middle));
+  open('split-dialog', 'split-error');
+}
+
+async function saveSplit() {
+  try {
+    const reply = await menu('session-split', { id: splitting.id, at: isoOf($('split-at').value) });
+    $('split-dialog').close();
+    say(reply.text);
+    await refresh();
+  } catch (error) {
+    refuseIn('split-error', error);
+  }
+}
+
+async function mergeSession(session) {
+  const buttons = $('merge-buttons');
+  buttons.querySelectorAll('.merge-with').forEach((b) => b.remove());
+  open('merge-dialog', 'merge-error');
+  try {
+    const reply = await menu('session-neighbours', { id: session.id });
+    $('merge-text').textContent = reply.text;
+    for (const side of ['previous', 'next']) {
+      const other = reply.result[side];
+      if (!other) continue;
+      buttons.append(element('button', {
+        type: 'button', className: 'primary merge-with',
+        textContent: `Merge with ${clock(other.start)} – ${other.end ? clock(other.end) : 'now'}`,
+        onclick: async () => {
+          try {
+            const merged = await menu('session-merge', { id: session.id, next_id: other.id });
+            $('merge-dialog').close();
+            say(merged.text);
+            await refresh();
+          } catch (error) {
+            refuseIn('merge-error', error);
+          }
+        },
+      }));
+    }
+  } catch (error) {
+    refuseIn('merge-error', error);
+  }
+}
+
+let confirmed = null;
+
+function confirmThen(text, work) {
+  $('confirm-text').textContent = text;
+  confirmed = work;
+  open('confirm-dialog', 'confirm-error');
+}
+
+function deleteSession(session) {
+  confirmThen(`Delete session ${session.id} (${session.project}, ${clock(session.start)} – ${session.end ? clock(session.end) : 'now'})? This can’t be undone.`,
+    () => menu('session-delete', { id: session.id }));
+}
+
+// --- Projects ---
+
+async function loadProjectRows() {
+  $('project-rows').replaceChildren(...projects.map((p) => {
+    const buttons = [
+      element('button', { type: 'button', className: 'small', textContent: 'Rename', onclick: () => renameProject(p) }),
+      p.archived
+        ? element('button', { type: 'button', className: 'small', textContent: 'Unarchive', onclick: () => act(() => menu('project-unarchive', { name: p.name })) })
+        : element('button', { type: 'button', className: 'small', textContent: 'Archive', onclick: () => act(() => menu('project-archive', { name: p.name })) }),
+      element('button', { type: 'button', className: 'small danger', textContent: 'Delete', onclick: () => deleteProject(p) }),
+    ];
+    return element('tr', { dataset: { name: p.name } },
+      element('td', {}, swatch(p.name), p.name),
+      element('td', { className: 'quiet' }, p.archived ? 'Archived' : 'Active'),
+      element('td', { className: 'actions' }, ...buttons));
+  }));
+}
+
+let renaming = null;
+
+function renameProject(project) {
+  renaming = project;
+  $('rename-name').value = project.name;
+  open('rename-dialog', 'rename-error');
+}
+
+async function saveRename() {
+  try {
+    const reply = await menu('project-rename', { name: renaming.name, new_name: $('rename-name').value });
+    $('rename-dialog').close();
+    say(reply.text);
+    await refresh();
+  } catch (error) {
+    refuseIn('rename-error', error);
+  }
+}
+
+async function deleteProject(project) {
+  try {
+    const usage = (await menu('project-usage', { name: project.name })).result;
+    const count = usage.sessions;
+    confirmThen(`Delete “${project.name}” and its ${count} session${count === 1 ? '' : 's'}? This can’t be undone.`,
+      () => menu('project-delete', { name: project.name }));
+  } catch (error) {
+    say(error.message, true);
+  }
+}
+
+// --- Import and export ---
+
+let importText = null;
+
+async function checkImport(dryRun) {
+  const file = $('import-file').files[0];
+  if (!file) return say('Choose a CSV file first.', true);
+  const report = $('import-report');
+  try {
+    if (dryRun || importText === null) importText = await file.text();
+    const reply = await control('import', { csv: importText, dry_run: dryRun, allow_overlaps: $('import-overlaps').checked });
+    report.textContent = reply.text;
+    report.hidden = false;
+    $('import-run').disabled = !dryRun;
+    if (!dryRun) {
+      importText = null;
+      say(reply.text.split('\n')[0]);
+      await refresh();
+    }
+  } catch (error) {
+    report.textContent = error.message;
+    report.hidden = false;
+    $('import-run').disabled = true;
+  }
+}
+
+// --- Settings ---
+
+async function loadSettings() {
+  const idle = await menu('idle-timeout');
+  $('idle-minutes').value = idle.result.seconds / 60;
+  $('idle-text').textContent = idle.text;
+  const port = await menu('web-port');
+  $('port-text').textContent = `${port.text} Change it with “lumetra-app web-port PORT”.`;
+}
+
+// --- Views and the live refresh ---
+
+const loaders = { now: loadNow, day: loadDay, projects: loadProjectRows, transfer: async () => {}, settings: loadSettings };
+
+async function refresh() {
+  if (restarted) return;
+  try {
+    await loadProjects();
+    await loaders[view]();
+  } catch (error) {
+    say(error.message, true);
+  }
+}
+
+function show(name) {
+  view = name;
+  for (const section of document.querySelectorAll('.view')) section.hidden = section.id !== `view-${name}`;
+  for (const tab of document.querySelectorAll('.tab')) {
+    if (tab.dataset.view === name) tab.setAttribute('aria-current', 'page');
+    else tab.removeAttribute('aria-current');
+  }
+  if (location.hash !== `#${name}`) history.replaceState(null, '', `#${name}`);
+  refresh();
+}
+
+async function watch() {
+  if (restarted) return;
+  try {
+    const response = await fetch('/api/revision', { credentials: 'same-origin' });
+    if (response.status === 401) return hostRestarted();
+    if (response.ok) {
+      const now = (await response.json()).revision;
+      if (revision !== null && now !== revision) await refresh();
+      revision = now;
+    }
+  } catch {
+    // the host may be restarting; the next look tells
+  }
+}
+
+function wire() {
+  for (const tab of document.querySelectorAll('.tab')) tab.addEventListener('click', () => show(tab.dataset.view));
+  for (const button of document.querySelectorAll('dialog .close')) {
+    button.addEventListener('click', () => button.closest('dialog').close());
+  }
+  $('start-form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    const description = $('start-description').value.trim();
+    act(() => control('start', { project: $('start-project').value, ...(description ? { description } : {}) }))
+      .then((reply) => { if (reply) $('start-description').value = ''; });
+  });
+  $('stop').addEventListener('click', () => act(() => control('stop')));
+  $('resume').addEventListener('click', () => act(() => control('resume')));
+  $('running-description').addEventListener('change', (event) => {
+    act(() => control('describe', { description: event.target.value }));
+  });
+  $('day-previous').addEventListener('click', () => { day = dayKey(addDays(dayStart(day), -1)); refresh(); });
+  $('day-next').addEventListener('click', () => { day = dayKey(addDays(dayStart(day), 1)); refresh(); });
+  $('day-date').addEventListener('change', (event) => { if (event.target.value) { day = event.target.value; refresh(); } });
+  $('session-add').addEventListener('click', () => editSession(null));
+  $('session-form').addEventListener('submit', (event) => { event.preventDefault(); saveSession(); });
+  $('split-form').addEventListener('submit', (event) => { event.preventDefault(); saveSplit(); });
+  $('rename-form').addEventListener('submit', (event) => { event.preventDefault(); saveRename(); });
+  $('confirm-yes').addEventListener('click', async () => {
+    try {
+      const reply = await confirmed();
+      $('confirm-dialog').close();
+      say(reply.text);
+      await refresh();
+    } catch (error) {
+      refuseIn('confirm-error', error);
+    }
+  });
+  $('project-form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    act(() => menu('project-add', { name: $('project-name').value }))
+      .then((reply) => { if (reply) $('project-name').value = ''; });
+  });
+  $('import-file').addEventListener('change', () => { importText = null; $('import-run').disabled = true; $('import-report').hidden = true; });
+  $('import-check').addEventListener('click', () => checkImport(true));
+  $('import-run').addEventListener('click', () => checkImport(false));
+  $('export-range').addEventListener('change', (event) => {
+    $('export-link').href = `/export.csv?range=${encodeURIComponent(event.target.value)}`;
+  });
+  $('idle-form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    act(() => menu('idle-timeout', { seconds: Number($('idle-minutes').value) * 60 }));
+  });
+}
+
+wire();
+show(['now', 'day', 'projects', 'transfer', 'settings'].includes(location.hash.slice(1)) ? location.hash.slice(1) : 'now');
+setInterval(tick, 1000);
+setInterval(watch, 1000);
