@@ -113,6 +113,7 @@ std::string whatStopped(Store& store, const AutoStopEvent& event) {
 int run(const std::filesystem::path& dataDirectory) {
   // Signals are taken by sigwait below; every thread started from here on inherits the block.
   ProcessInfo::blockStopSignals();
+  ProcessInfo::shareAllocatorArenas();
   ProcessInfo::ignoreBrokenPipe();
   // The database, its journal, the lock and the sockets are for this user alone.
   ProcessInfo::createPrivateFiles();

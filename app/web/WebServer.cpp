@@ -80,7 +80,7 @@ std::string WebServer::address() const {
 std::optional<std::string> WebServer::start(int port) {
   httplib::Server& server = *server_;
   server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-  server.set_socket_options([](int socket) { (void)UnixSocket::reuseAddressOnly(socket); });
+  server.set_socket_options([](int socket) { (void)UnixSocket::prepareTCPListener(socket); });
   server.set_read_timeout(5);
   server.set_write_timeout(5);
   server.set_keep_alive_timeout(2);

@@ -17,4 +17,6 @@ std::filesystem::path executable(const char* argv0) {
 // The system allocator returns large freed blocks by itself.
 void releaseFreeMemory() {}
 
+void shareAllocatorArenas() {}
+
 }  // namespace lumetra::ProcessInfo

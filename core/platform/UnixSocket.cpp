@@ -1,6 +1,8 @@
 #include "platform/UnixSocket.hpp"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -48,9 +50,10 @@ int bindTo(int fd, const std::string& path) {
 
 int listenOn(int fd, int backlog) { return result(::listen(fd, backlog)); }
 
-int reuseAddressOnly(int fd) {
+int prepareTCPListener(int fd) {
   const int yes = 1;
-  return ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) == 0 ? 0 : errno;
+  if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0) return errno;
+  return ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes) == 0 ? 0 : errno;
 }
 
 int setNonBlocking(int fd, bool nonBlocking) {

@@ -29,9 +29,10 @@ inline constexpr std::size_t maxPathBytes = 103;
 // platform has a socket option for it (SO_NOSIGPIPE). Returns false when setsockopt fails.
 [[nodiscard]] bool suppressSigPipe(int fd);
 
-// Lets a TCP listener bind again while old connections linger (SO_REUSEADDR), without letting a
-// second process share its port (no SO_REUSEPORT). 0 or the errno.
-int reuseAddressOnly(int fd);
+// Readies a TCP listener: it may bind again while old connections linger (SO_REUSEADDR) but no
+// second process may share its port (no SO_REUSEPORT), and its connections send small answers
+// at once (TCP_NODELAY, which accepted sockets inherit). 0 or the errno.
+int prepareTCPListener(int fd);
 
 // Flags for send() that keep SIGPIPE away where there is no socket option (MSG_NOSIGNAL).
 [[nodiscard]] int sendFlags();
