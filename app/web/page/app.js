@@ -125,7 +125,6 @@ function totalsList(list, rows) {
 // --- State ---
 
 let status = null;
-let statusAt = 0;
 let projects = [];
 let view = 'now';
 let day = dayKey(new Date());
@@ -145,7 +144,6 @@ async function loadProjects() {
 
 async function loadNow() {
   status = (await control('status')).result;
-  statusAt = Date.now();
   const current = status.current;
   $('running-on').hidden = !current;
   $('running-off').hidden = !!current;
@@ -169,9 +167,10 @@ async function loadNow() {
   drawWeek(week);
 }
 
+// From the session's start by this machine's clock, which the host shares.
 function tick() {
   if (!status || !status.current) return;
-  const seconds = status.current.duration_seconds + (Date.now() - statusAt) / 1000;
+  const seconds = (Date.now() - Date.parse(status.current.start)) / 1000;
   $('elapsed').textContent = duration(seconds, true);
 }
 
