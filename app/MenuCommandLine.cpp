@@ -10,6 +10,10 @@
 #include <set>
 #include <vector>
 
+#include "actions/ProjectActions.hpp"
+#include "actions/ReportActions.hpp"
+#include "actions/SessionActions.hpp"
+#include "actions/SettingActions.hpp"
 #include "cli/Formatter.hpp"
 #include "control/ProjectInfo.hpp"
 #include "control/SessionInfo.hpp"
@@ -63,36 +67,98 @@ Words scan(std::span<const std::string> arguments) {
   return words;
 }
 
-// One action's grammar: its words, how many positional words follow them, and its options.
+// The help's sections, in order, each with a line under its commands where it has one.
+struct Section {
+  std::string_view title;
+  std::string_view note;
+};
+constexpr std::array<Section, 8> kSections{{
+    {"Projects:", ""},
+    {"Sessions (ids are shown by “lumetra sessions”):", "  TIME is HH:MM (today), \"YYYY-MM-DD HH:MM\" or an ISO 8601 time."},
+    {"Settings:", ""},
+    {"Window:", ""},
+    {"Export:", ""},
+    {"Reports:", ""},
+    {"Moving in (works without a running Lumetra):", ""},
+    {"Integration (these work without a running Lumetra):", ""},
+}};
+
+// One command: its words, the host action it sends (none for those run without the host), how
+// many positional words follow (at least, at most), its options, and its help.
 struct Action {
+  std::size_t section;
   std::vector<std::string> words;
   std::string wire;
   std::size_t arguments;
+  std::size_t mostArguments;
   std::set<std::string> options;
   std::string argumentNames;  // for "needs …" messages
+  std::string synopsis;
+  std::vector<std::string> summary;  // the help's lines
 };
 
+// Every command of lumetra-app: the grammar run() follows and the help usage() prints.
 const std::vector<Action>& actions() {
   static const std::vector<Action> table{
-      {{"projects"}, "projects", 0, {"--all"}, ""},
-      {{"project", "add"}, "project-add", 1, {}, "a project name"},
-      {{"project", "rename"}, "project-rename", 2, {}, "the project's name and its new name"},
-      {{"project", "archive"}, "project-archive", 1, {}, "a project name"},
-      {{"project", "unarchive"}, "project-unarchive", 1, {}, "a project name"},
-      {{"project", "delete"}, "project-delete", 1, {}, "a project name"},
-      {{"session", "add"}, "session-add", 3, {"--description"}, "a project, a start and an end"},
-      {{"session", "edit"}, "session-edit", 1, {"--project", "--start", "--end"}, "a session id"},
-      {{"session", "split"}, "session-split", 2, {"--first", "--second"}, "a session id and a time"},
-      {{"session", "merge"}, "session-merge", 2, {"--description"}, "two session ids"},
-      {{"session", "delete"}, "session-delete", 1, {}, "a session id"},
-      {{"session", "neighbours"}, "session-neighbours", 1, {}, "a session id"},
-      {{"idle-timeout"}, "idle-timeout", 0, {}, ""},
-      {{"export"}, "export", 0, {"--output"}, ""},
-      {{"report"}, "report", 0, {"--by", "--project"}, ""},
-      {{"open"}, "window", 0, {}, ""},
-      {{"web-port"}, "web-port", 0, {}, ""},
+      {0, {"projects"}, "projects", 0, 0, {"--all"}, "", "projects [--all]", {"Active projects (--all adds archived ones)"}},
+      {0, {"project", "add"}, "project-add", 1, 1, {}, "a project name", "project add NAME", {"Create a project"}},
+      {0, {"project", "rename"}, "project-rename", 2, 2, {}, "the project's name and its new name",
+       "project rename NAME NEW_NAME", {"Rename a project"}},
+      {0, {"project", "archive"}, "project-archive", 1, 1, {}, "a project name", "project archive NAME",
+       {"Archive a project (its running session stops)"}},
+      {0, {"project", "unarchive"}, "project-unarchive", 1, 1, {}, "a project name", "project unarchive NAME",
+       {"Make an archived project active again"}},
+      {0, {"project", "delete"}, "project-delete", 1, 1, {}, "a project name", "project delete NAME",
+       {"Delete a project and all its sessions"}},
+      {1, {"session", "add"}, "session-add", 3, 3, {"--description"}, "a project, a start and an end",
+       "session add PROJECT START END [-d TEXT]", {"Enter a finished session by hand"}},
+      {1, {"session", "edit"}, "session-edit", 1, 1, {"--project", "--start", "--end"}, "a session id",
+       "session edit ID [-p PROJECT] [--start TIME] [--end TIME]", {"Change a session's project or times"}},
+      {1, {"session", "split"}, "session-split", 2, 2, {"--first", "--second"}, "a session id and a time",
+       "session split ID TIME [--first TEXT] [--second TEXT]", {"Split a session in two at TIME"}},
+      {1, {"session", "merge"}, "session-merge", 2, 2, {"--description"}, "two session ids",
+       "session merge ID OTHER_ID [-d TEXT]", {"Merge two neighbouring sessions of a project"}},
+      {1, {"session", "delete"}, "session-delete", 1, 1, {}, "a session id", "session delete ID", {"Delete a session"}},
+      {1, {"session", "neighbours"}, "session-neighbours", 1, 1, {}, "a session id", "session neighbours ID",
+       {"Which neighbours a session can be merged with"}},
+      {2, {"idle-timeout"}, "idle-timeout", 0, 1, {}, "", "idle-timeout [MINUTES]",
+       {"Show or set how long without input stops a session"}},
+      {2, {"web-port"}, "web-port", 0, 1, {}, "", "web-port [PORT|off]",
+       {"Show or set the window's port (from the next start)"}},
+      {3, {"open"}, "window", 0, 0, {}, "", "open", {"Print the window's address and open it in the browser"}},
+      {4, {"export"}, "export", 0, 1, {"--output"}, "", "export [RANGE] [-o FILE]",
+       {"Sessions starting in RANGE as CSV, to FILE or standard",
+        "output. RANGE is \"All Time\" (the default), Today,",
+        "\"This Week\", \"Last Week\", \"This Month\" or \"Last Month\""}},
+      {5, {"report"}, "report", 0, 1, {"--by", "--project"}, "", "report [RANGE] [--by project|day|week] [--project NAME]...",
+       {"Time per project in RANGE (This Week by default), per", "day or per ISO week with --by. RANGE is one of the",
+        "export's, Yesterday, \"This Year\", \"Last Year\", a day", "YYYY-MM-DD or days FROM..TO"}},
+      {6, {"convert"}, "", 0, 0, {}, "", "convert FORMAT FILE [-o OUT] [--skip-bad]",
+       {"Another tracker's export as a CSV for \"lumetra import\".", "FORMAT is toggl, clockify, timewarrior or watson"}},
+      {7, {"install-tool"}, "", 0, 0, {}, "", "install-tool",
+       {"Link the lumetra and lumetra-app commands into", "/usr/local/bin, or ~/.local/bin when that isn't writable"}},
+      {7, {"uninstall-tool"}, "", 0, 0, {}, "", "uninstall-tool", {"Remove those links where they point into this copy"}},
+      {7, {"install-claude"}, "", 0, 0, {}, "", "install-claude", {"Register \"lumetra mcp\" with the Claude desktop app"}},
+      {7, {"install-mcp"}, "", 0, 0, {}, "", "install-mcp CLIENT",
+       {"Register \"lumetra mcp\" with another assistant:", "claude-code, vscode or cursor"}},
   };
   return table;
+}
+
+// "  synopsis   summary" with the summary from column 38, on the next line when the synopsis is long.
+std::string helpLines(std::string_view synopsis, const std::vector<std::string>& summary) {
+  constexpr std::size_t column = 37;
+  std::string text = "  " + std::string(synopsis);
+  const std::string indent(column, ' ');
+  for (std::size_t i = 0; i < summary.size(); ++i) {
+    if (i == 0 && text.size() < column - 1) {
+      text += std::string(column - text.size(), ' ') + summary[i] + "\n";
+    } else {
+      if (i == 0) text += "\n";
+      text += indent + summary[i] + "\n";
+    }
+  }
+  return text;
 }
 
 std::int64_t sessionId(const std::string& word) {
@@ -105,12 +171,12 @@ std::int64_t sessionId(const std::string& word) {
 }
 
 // "HH:MM" today, "YYYY-MM-DD HH:MM[:SS]" or an ISO 8601 time, in the user's calendar.
-std::string timeArgument(const std::string& word, Instant now, const Calendar& calendar) {
-  if (auto instant = ControlProtocol::parseTimestamp(word)) return ControlProtocol::formatTimestamp(*instant);
+Instant timeArgument(const std::string& word, Instant now, const Calendar& calendar) {
+  if (auto instant = ControlProtocol::parseTimestamp(word)) return *instant;
   std::string text = word;
   if (text.size() <= 5) text = DateFormat("yyyy-MM-dd", calendar).format(now) + " " + text;
   for (const char* pattern : {"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss"}) {
-    if (auto instant = DateFormat(pattern, calendar).parse(text)) return ControlProtocol::formatTimestamp(*instant);
+    if (auto instant = DateFormat(pattern, calendar).parse(text)) return *instant;
   }
   throw UsageError(curlyQuoted(word) + " isn't a time. Use HH:MM, “YYYY-MM-DD HH:MM” or an ISO 8601 time.");
 }
@@ -124,58 +190,56 @@ double minutesArgument(const std::string& word) {
   return minutes;
 }
 
+// The action's request record, encoded; "action" names it.
 JSON request(const Action& action, const Words& words, std::span<const std::string> rest, Instant now,
              const Calendar& calendar) {
-  JSON r = JSON::object();
-  r["action"] = action.wire;
   const auto value = [&](const char* option) -> std::optional<std::string> {
     const auto it = words.values.find(option);
     return it == words.values.end() ? std::nullopt : std::optional(it->second);
   };
+  const auto time = [&](const std::string& word) { return timeArgument(word, now, calendar); };
+  const auto optionalTime = [&](const char* option) -> std::optional<Instant> {
+    if (auto word = value(option)) return time(*word);
+    return std::nullopt;
+  };
+  const auto first = [&]() -> std::optional<std::string> {
+    return rest.empty() ? std::nullopt : std::optional(rest[0]);
+  };
   const std::string& verb = action.wire;
+  JSON r;
   if (verb == "projects") {
-    r["all"] = words.flags.contains("--all");
-  } else if (verb == "project-rename") {
-    r["name"] = rest[0];
-    r["new_name"] = rest[1];
+    r = WireCoding::toJSON(ProjectsRequest{words.flags.contains("--all")});
   } else if (verb.starts_with("project-")) {
-    r["name"] = rest[0];
+    r = WireCoding::toJSON(ProjectRequest{rest[0], rest.size() > 1 ? std::optional(rest[1]) : std::nullopt});
   } else if (verb == "session-add") {
-    r["project"] = rest[0];
-    r["start"] = timeArgument(rest[1], now, calendar);
-    r["end"] = timeArgument(rest[2], now, calendar);
-    if (auto d = value("--description")) r["description"] = *d;
+    r = WireCoding::toJSON(SessionAddRequest{rest[0], time(rest[1]), time(rest[2]), value("--description")});
+  } else if (verb == "session-edit") {
+    if (words.values.empty()) throw UsageError("session edit needs --project, --start or --end.");
+    r = WireCoding::toJSON(
+        SessionEditRequest{sessionId(rest[0]), value("--project"), optionalTime("--start"), optionalTime("--end")});
+  } else if (verb == "session-split") {
+    r = WireCoding::toJSON(SessionSplitRequest{sessionId(rest[0]), time(rest[1]), value("--first"), value("--second")});
+  } else if (verb == "session-merge") {
+    r = WireCoding::toJSON(SessionMergeRequest{sessionId(rest[0]), sessionId(rest[1]), value("--description")});
+  } else if (verb.starts_with("session-")) {
+    r = WireCoding::toJSON(SessionIdRequest{sessionId(rest[0])});
   } else if (verb == "idle-timeout") {
-    if (!rest.empty()) r["seconds"] = minutesArgument(rest[0]) * 60;
+    r = WireCoding::toJSON(IdleTimeoutSetting{rest.empty() ? std::nullopt : std::optional(minutesArgument(rest[0]) * 60)});
   } else if (verb == "web-port") {
-    if (!rest.empty()) r["port"] = rest[0];
-  } else if (verb == "window") {
+    r = WireCoding::toJSON(WebPortRequest{first()});
   } else if (verb == "export") {
-    if (!rest.empty()) r["range"] = rest[0];
+    r = WireCoding::toJSON(ExportRequest{first()});
   } else if (verb == "report") {
-    if (!rest.empty()) r["range"] = rest[0];
     const std::string by = value("--by").value_or("project");
     if (by != "project" && by != "day" && by != "week") {
       throw UsageError("--by takes project, day or week, not " + curlyQuoted(by) + ".");
     }
-    r["by"] = by;
-    if (!words.projects.empty()) r["projects"] = words.projects;
+    r = WireCoding::toJSON(ReportRequest{
+        first(), by, words.projects.empty() ? std::nullopt : std::optional(words.projects)});
   } else {
-    r["id"] = sessionId(rest[0]);
-    if (verb == "session-edit") {
-      if (auto p = value("--project")) r["project"] = *p;
-      if (auto s = value("--start")) r["start"] = timeArgument(*s, now, calendar);
-      if (auto e = value("--end")) r["end"] = timeArgument(*e, now, calendar);
-      if (words.values.empty()) throw UsageError("session edit needs --project, --start or --end.");
-    } else if (verb == "session-split") {
-      r["at"] = timeArgument(rest[1], now, calendar);
-      if (auto f = value("--first")) r["first"] = *f;
-      if (auto s = value("--second")) r["second"] = *s;
-    } else if (verb == "session-merge") {
-      r["next_id"] = sessionId(rest[1]);
-      if (auto d = value("--description")) r["description"] = *d;
-    }
+    r = JSON::object();  // the window's address: nothing to send
   }
+  r["action"] = verb;
   return r;
 }
 
@@ -188,31 +252,25 @@ std::string minutesText(double seconds) {
 
 // A report as a table: one block per day or week (or one for the whole period), a project per
 // line with its time and its share of the block, and the grand total.
-std::string reportText(const JSON& result) {
+std::string reportText(const Report& report) {
   using CommandLineTool::Formatter;
-  const std::string label = result.at("range").get<std::string>(), first = result.at("first_day").get<std::string>(),
-                    last = result.at("last_day").get<std::string>();
-  const std::string days = first == last ? first : first + " to " + last;
-  const std::string period = label == days ? label : label + " (" + days + ")";
-  const auto& groups = result.at("groups");
-  if (groups.empty()) return "No time was tracked in " + period + ".";
-  const bool grouped = result.at("by") != "project";
+  const std::string days = report.firstDay == report.lastDay ? report.firstDay : report.firstDay + " to " + report.lastDay;
+  const std::string period = report.range == days ? report.range : report.range + " (" + days + ")";
+  if (report.groups.empty()) return "No time was tracked in " + period + ".";
+  const bool grouped = report.by != "project";
   std::vector<std::array<std::string, 4>> rows;  // group, project, time, share
-  for (const auto& group : groups) {
-    const double total = group.at("seconds").get<double>();
+  for (const auto& group : report.groups) {
     bool opening = true;
-    for (const auto& project : group.at("projects")) {
-      const auto seconds = project.at("seconds").get<std::int64_t>();
+    for (const auto& line : group.projects) {
       char share[16];
-      std::snprintf(share, sizeof share, "%.0f%%", total > 0 ? 100.0 * static_cast<double>(seconds) / total : 0.0);
-      rows.push_back({grouped && opening ? group.at("label").get<std::string>() : "",
-                      project.at("project").get<std::string>() + (project.at("running").get<bool>() ? " (running)" : ""),
-                      Formatter::duration(seconds), share});
+      std::snprintf(share, sizeof share, "%.0f%%",
+                    group.seconds > 0 ? 100.0 * static_cast<double>(line.seconds) / static_cast<double>(group.seconds) : 0.0);
+      rows.push_back({grouped && opening ? group.label : "", line.project + (line.running ? " (running)" : ""),
+                      Formatter::duration(line.seconds), share});
       opening = false;
     }
   }
-  rows.push_back({grouped ? "Total" : "", grouped ? "" : "Total", Formatter::duration(result.at("seconds").get<std::int64_t>()),
-                  ""});
+  rows.push_back({grouped ? "Total" : "", grouped ? "" : "Total", Formatter::duration(report.seconds), ""});
   // Padded by terminal columns, so that names in wide scripts line up too.
   std::array<std::size_t, 4> widths{};
   for (const auto& row : rows) {
@@ -221,7 +279,7 @@ std::string reportText(const JSON& result) {
   const auto padding = [&](const std::string& text, std::size_t c) {
     return std::string(widths[c] - UnicodeText::displayWidth(text), ' ');
   };
-  std::string text = "Report for " + period + (grouped ? ", by " + result.at("by").get<std::string>() : "") + ":";
+  std::string text = "Report for " + period + (grouped ? ", by " + report.by : "") + ":";
   for (const auto& row : rows) {
     std::string line = "\n  ";
     if (grouped) line += row[0] + padding(row[0], 0) + "  ";
@@ -234,133 +292,90 @@ std::string reportText(const JSON& result) {
 }  // namespace
 
 std::string printed(const std::string& verb, const JSON& result, const CommandLineTool::Formatter& formatter) {
-  const auto session = [&](const char* key) {
-    const auto info = WireCoding::fromJSON<SessionInfo>(result.at(key), key);
+  const auto session = [&](const SessionInfo& info) {
     return "session " + std::to_string(info.id) + " (" + info.project + ", " + formatter.time(info.start) + " to " +
            (info.end ? formatter.time(*info.end) : "now") + ")";
   };
-  const auto projectName = [&] { return curlyQuoted(result.at("project").at("name").get<std::string>()); };
-  const std::string stopped = result.value("stopped_running", false) ? " Its running session was stopped." : "";
   if (verb == "projects") {
-    return formatter.projects(ProjectsResult{WireCoding::fromJSON<std::vector<ProjectInfo>>(result.at("projects"))});
+    return formatter.projects(ProjectsResult{WireCoding::fromJSON<ProjectsReply>(result).projects});
   }
-  if (verb == "project-add") return "Added project " + projectName() + ".";
-  if (verb == "project-rename") {
-    return "Renamed " + curlyQuoted(result.at("old_name").get<std::string>()) + " to " + projectName() + ".";
-  }
-  if (verb == "project-archive") return "Archived " + projectName() + "." + stopped;
-  if (verb == "project-unarchive") return "Unarchived " + projectName() + ".";
-  if (verb == "project-delete") {
-    const auto count = result.at("deleted_sessions").get<std::int64_t>();
-    return "Deleted " + projectName() + " and its " + std::to_string(count) + " session" + (count == 1 ? "" : "s") +
-           "." + stopped;
-  }
-  if (verb == "session-add") return "Added " + session("session") + ".";
-  if (verb == "session-edit") return "Changed " + session("session") + ".";
-  if (verb == "session-split") return "Split into " + session("first") + " and " + session("second") + ".";
-  if (verb == "session-merge") return "Merged into " + session("session") + ".";
-  if (verb == "session-delete") return "Deleted " + session("session") + ".";
-  if (verb == "session-neighbours") {
-    std::string lines;
-    if (!result.at("previous").is_null()) lines += "Can be merged with the previous " + session("previous") + ".";
-    if (!result.at("next").is_null()) {
-      lines += (lines.empty() ? "" : "\n") + std::string("Can be merged with the next ") + session("next") + ".";
+  if (verb.starts_with("project-")) {
+    const auto change = WireCoding::fromJSON<ProjectChange>(result);
+    const std::string name = curlyQuoted(change.project.name);
+    const std::string stopped = change.stoppedRunning.value_or(false) ? " Its running session was stopped." : "";
+    if (verb == "project-add") return "Added project " + name + ".";
+    if (verb == "project-rename") return "Renamed " + curlyQuoted(change.oldName.value_or("")) + " to " + name + ".";
+    if (verb == "project-archive") return "Archived " + name + "." + stopped;
+    if (verb == "project-unarchive") return "Unarchived " + name + ".";
+    if (verb == "project-delete") {
+      const auto count = change.deletedSessions.value_or(0);
+      return "Deleted " + name + " and its " + std::to_string(count) + " session" + (count == 1 ? "" : "s") + "." +
+             stopped;
     }
+  }
+  if (verb == "session-neighbours") {
+    const auto found = WireCoding::fromJSON<SessionNeighbours>(result);
+    std::string lines;
+    if (found.previous) lines += "Can be merged with the previous " + session(*found.previous) + ".";
+    if (found.next) lines += (lines.empty() ? "" : "\n") + std::string("Can be merged with the next ") + session(*found.next) + ".";
     if (lines.empty()) {
-      lines = "No neighbour of " + session("session") +
+      lines = "No neighbour of " + session(found.session) +
               " can be merged with it: merging needs the same project and kind of times, next to each other and at "
               "most 5 minutes apart.";
     }
     return lines;
   }
-  if (verb == "report") return reportText(result);
-  if (verb == "window") return "Lumetra's window: " + result.at("url").get<std::string>();
+  if (verb.starts_with("session-")) {
+    const auto change = WireCoding::fromJSON<SessionChange>(result);
+    if (verb == "session-split") {
+      return "Split into " + session(change.first.value()) + " and " + session(change.second.value()) + ".";
+    }
+    const std::string what = verb == "session-add"     ? "Added "
+                             : verb == "session-edit"  ? "Changed "
+                             : verb == "session-merge" ? "Merged into "
+                                                       : "Deleted ";
+    return what + session(change.session.value()) + ".";
+  }
+  if (verb == "report") return reportText(WireCoding::fromJSON<Report>(result));
+  if (verb == "window") return "Lumetra's window: " + WireCoding::fromJSON<WindowAddress>(result).url;
   if (verb == "web-port") {
-    const std::string port = result.at("port").get<std::string>();
+    const auto setting = WireCoding::fromJSON<WebPortSetting>(result);
+    const std::string& port = setting.port;
     const std::string where = port == "off" ? "is off" : "uses port " + port;
-    if (result.value("changed", false)) return "From Lumetra's next start, the window " + where + ".";
-    const JSON& serving = result.at("serving");
-    if (serving.is_string() && serving != port) {
-      return "The window is on port " + serving.get<std::string>() + " now; its setting is " +
+    if (setting.changed) return "From Lumetra's next start, the window " + where + ".";
+    if (setting.serving && *setting.serving != port) {
+      return "The window is on port " + *setting.serving + " now; its setting is " +
              (port == "off" ? "off" : "port " + port) + ".";
     }
     return "The window " + where + ".";
   }
   if (verb == "idle-timeout") {
-    return "Sessions stop after " + minutesText(result.at("seconds").get<double>()) + " without input.";
+    return "Sessions stop after " + minutesText(WireCoding::fromJSON<IdleTimeoutSetting>(result).seconds.value()) +
+           " without input.";
   }
   return result.dump();
 }
 
 const std::string& usage() {
-  static const std::string text =
-      "Usage: lumetra-app [command] [options]\n"
-      "\n"
-      "With no command, runs Lumetra in the foreground until interrupted (Ctrl-C):\n"
-      "it keeps your data, tracks time and answers the lumetra command-line tool.\n"
-      "The commands below act on the running Lumetra, as its menu would.\n"
-      "\n"
-      "Projects:\n"
-      "  projects [--all]                   Active projects (--all adds archived ones)\n"
-      "  project add NAME                   Create a project\n"
-      "  project rename NAME NEW_NAME       Rename a project\n"
-      "  project archive NAME               Archive a project (its running session stops)\n"
-      "  project unarchive NAME             Make an archived project active again\n"
-      "  project delete NAME                Delete a project and all its sessions\n"
-      "\n"
-      "Sessions (ids are shown by “lumetra sessions”):\n"
-      "  session add PROJECT START END [-d TEXT]\n"
-      "                                     Enter a finished session by hand\n"
-      "  session edit ID [-p PROJECT] [--start TIME] [--end TIME]\n"
-      "                                     Change a session's project or times\n"
-      "  session split ID TIME [--first TEXT] [--second TEXT]\n"
-      "                                     Split a session in two at TIME\n"
-      "  session merge ID OTHER_ID [-d TEXT]\n"
-      "                                     Merge two neighbouring sessions of a project\n"
-      "  session delete ID                  Delete a session\n"
-      "  session neighbours ID              Which neighbours a session can be merged with\n"
-      "  TIME is HH:MM (today), \"YYYY-MM-DD HH:MM\" or an ISO 8601 time.\n"
-      "\n"
-      "Settings:\n"
-      "  idle-timeout [MINUTES]             Show or set how long without input stops a session\n"
-      "  web-port [PORT|off]                Show or set the window's port (from the next start)\n"
-      "\n"
-      "Window:\n"
-      "  open                               Print the window's address and open it in the browser\n"
-      "\n"
-      "Export:\n"
-      "  export [RANGE] [-o FILE]           Sessions starting in RANGE as CSV, to FILE or standard\n"
-      "                                     output. RANGE is \"All Time\" (the default), Today,\n"
-      "                                     \"This Week\", \"Last Week\", \"This Month\" or \"Last Month\"\n"
-      "\n"
-      "Reports:\n"
-      "  report [RANGE] [--by project|day|week] [--project NAME]...\n"
-      "                                     Time per project in RANGE (This Week by default), per\n"
-      "                                     day or per ISO week with --by. RANGE is one of the\n"
-      "                                     export's, Yesterday, \"This Year\", \"Last Year\", a day\n"
-      "                                     YYYY-MM-DD or days FROM..TO\n"
-      "\n"
-      "Moving in (works without a running Lumetra):\n"
-      "  convert FORMAT FILE [-o OUT] [--skip-bad]\n"
-      "                                     Another tracker's export as a CSV for \"lumetra import\".\n"
-      "                                     FORMAT is toggl, clockify, timewarrior or watson\n"
-      "\n"
-      "Integration (these work without a running Lumetra):\n"
-      "  install-tool                       Link the lumetra and lumetra-app commands into\n"
-      "                                     /usr/local/bin, or ~/.local/bin when that isn't writable\n"
-      "  uninstall-tool                     Remove those links where they point into this copy\n"
-      "  install-claude                     Register \"lumetra mcp\" with the Claude desktop app\n"
-      "  install-mcp CLIENT                 Register \"lumetra mcp\" with another assistant:\n"
-      "                                     claude-code, vscode or cursor\n"
-      "\n"
-      "  help                               Show this help\n"
-      "\n"
-      "Options:\n"
-      "  --json                             Print the result as JSON\n"
-      "  --version                          Print the version\n"
-      "\n"
-      "Exit status: 0 on success, 1 if Lumetra refused, 2 for bad usage, 3 if Lumetra\n"
-      "isn't running or didn't answer.";
+  static const std::string text = [] {
+    std::string help =
+        "Usage: lumetra-app [command] [options]\n"
+        "\n"
+        "With no command, runs Lumetra in the foreground until interrupted (Ctrl-C):\n"
+        "it keeps your data, tracks time and answers the lumetra command-line tool.\n"
+        "The commands below act on the running Lumetra, as its menu would.\n";
+    for (std::size_t section = 0; section < kSections.size(); ++section) {
+      help += "\n" + std::string(kSections[section].title) + "\n";
+      for (const auto& action : actions()) {
+        if (action.section == section) help += helpLines(action.synopsis, action.summary);
+      }
+      if (!kSections[section].note.empty()) help += std::string(kSections[section].note) + "\n";
+    }
+    return help + "\n" + helpLines("help", {"Show this help"}) + "\nOptions:\n" +
+           helpLines("--json", {"Print the result as JSON"}) + helpLines("--version", {"Print the version"}) +
+           "\nExit status: 0 on success, 1 if Lumetra refused, 2 for bad usage, 3 if Lumetra\n"
+           "isn't running or didn't answer.";
+  }();
   return text;
 }
 
@@ -380,7 +395,7 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     const auto& positionals = words.positionals;
     const Action* action = nullptr;
     for (const auto& candidate : actions()) {
-      if (positionals.size() >= candidate.words.size() &&
+      if (!candidate.wire.empty() && positionals.size() >= candidate.words.size() &&
           std::equal(candidate.words.begin(), candidate.words.end(), positionals.begin())) {
         action = &candidate;
       }
@@ -393,10 +408,7 @@ Output run(std::span<const std::string> arguments, const Transport& transport, I
     }
     const std::string shown = action->words.size() == 1 ? action->words[0] : action->words[0] + " " + action->words[1];
     const auto rest = std::span(positionals).subspan(action->words.size());
-    const std::size_t allowed =
-        action->wire == "idle-timeout" || action->wire == "export" || action->wire == "report" ||
-                action->wire == "web-port"
-            ? 1 : action->arguments;
+    const std::size_t allowed = action->mostArguments;
     if (rest.size() < action->arguments) throw UsageError(shown + " needs " + action->argumentNames + ".");
     if (rest.size() > allowed) throw UsageError("Too many arguments for " + shown + ". Put text with spaces in quotes.");
     std::vector<std::string> given;

@@ -1,46 +1,47 @@
 #pragma once
 
 #include <string>
-#include <utility>
+#include <string_view>
+#include <vector>
 
-#include "control/WireCoding.hpp"
+#include "actions/ProjectActions.hpp"
+#include "actions/ReportActions.hpp"
+#include "actions/SessionActions.hpp"
+#include "actions/SettingActions.hpp"
 #include "platform/Instant.hpp"
 #include "tracking/ControlHandler.hpp"
-#include "tracking/Tracker.hpp"
 
 namespace lumetra {
 
-// Carries out the menu's actions on the host's side, as a menu-bar menu would: managing
-// projects and sessions and the idle time-out. Requests are JSON objects with an "action"
-// and its fields; replies use the control protocol's envelope. Everything goes through the
-// tracker, so its guards apply. Owner thread only; never throws.
+// The host's actions behind every front end (lumetra-app's commands, the window): a JSON
+// object with an "action" and that action's request record in, the control protocol's envelope
+// with its result record out, refusals mapped as ControlHandler maps them. Owner thread only;
+// never throws.
 class MenuHandler {
  public:
+  // The action groups, each a typed request in and a result out.
+  struct Actions {
+    ProjectActions projects;
+    SessionActions sessions;
+    SettingActions settings;
+    ReportActions reports;
+  };
+
   MenuHandler(Tracker& tracker, ControlHandler& control);
 
   [[nodiscard]] std::string respond(const std::string& data, Instant now);
 
   // Where the window is while it runs, or the sentence saying why it is off.
-  void setWindow(std::string address, int port, std::string whyOff);
+  void setWindow(std::string address, int port, std::string whyOff) {
+    actions_.settings.setWindow(std::move(address), port, std::move(whyOff));
+  }
+
+  // Every action's wire name.
+  [[nodiscard]] static std::vector<std::string_view> actionNames();
 
  private:
-  JSON run(const JSON& request, Instant now);
-  JSON projectAction(const std::string& action, const JSON& request, Instant now);
-  JSON sessionAction(const std::string& action, const JSON& request, Instant now);
-  JSON idleTimeout(const JSON& request);
-  JSON exportCSV(const JSON& request, Instant now);
-  JSON report(const JSON& request, Instant now);
-  JSON window();
-  JSON webPort(const JSON& request);
-  // Refuses times that share time with another session, naming it.
-  void refuseOverlaps(Instant start, std::optional<Instant> end, std::optional<std::int64_t> excluding, Instant now);
-  JSON sessionInfo(const WorkSession& session, Instant now);
-
   Tracker& tracker_;
-  ControlHandler& control_;
-  std::string windowAddress_;
-  int windowPort_ = 0;
-  std::string windowOff_ = "Lumetra's window isn't open yet.";
+  Actions actions_;
 };
 
 }  // namespace lumetra

@@ -221,4 +221,19 @@ void Tracker::projectRemoved(std::int64_t id, Instant now) {
   if (current_ && current_->projectId == id) (void)stop(now, EndReason::archived);
 }
 
+void Tracker::setArchived(std::int64_t id, bool archived, Instant now) {
+  if (archived) projectRemoved(id, now);
+  store_.setArchived(id, archived);
+}
+
+void Tracker::deleteProject(std::int64_t id, Instant now) {
+  projectRemoved(id, now);
+  store_.deleteProject(id);
+}
+
+void Tracker::setIdleTimeout(double seconds) {
+  store_.setIdleTimeout(seconds);
+  idleThreshold_ = store_.idleTimeout();
+}
+
 }  // namespace lumetra

@@ -91,6 +91,20 @@ class Tracker {
   // After a project was archived or deleted: stops its running session as archived.
   void projectRemoved(std::int64_t id, Instant now);
 
+  // Projects and settings changed by hand, passed to the store; archiving or deleting the
+  // running session's project stops it first, as archived. Overlaps with other sessions are
+  // the caller's to refuse, as for the session edits above.
+  Project createProject(std::string_view name, Instant now) { return store_.createProject(name, now); }
+  void renameProject(std::int64_t id, std::string_view name) { store_.renameProject(id, name); }
+  void setArchived(std::int64_t id, bool archived, Instant now);
+  void deleteProject(std::int64_t id, Instant now);
+  WorkSession addSession(std::int64_t projectId, Instant start, Instant end,
+                         const std::optional<std::string>& description, Instant now) {
+    return store_.addSession(projectId, start, end, description, now);
+  }
+  // Stores the idle time-out and follows it at once.
+  void setIdleTimeout(double seconds);
+
   // The store's import, for the host's own imports; the running session is not touched.
   ImportReport importSessions(const ImportFile& file, bool allowOverlaps, bool dryRun, Instant now) {
     return store_.importSessions(file, allowOverlaps, dryRun, now);

@@ -1,4 +1,5 @@
 #include "MenuHandler.hpp"
+#include "control/WireCoding.hpp"
 
 #include "store/StoreFixture.hpp"
 
@@ -38,6 +39,11 @@ TEST_F(MenuHandlerTest, Refusals) {
       {R"({"action":"session-add","project":"Garden","start":"2024-05-01T11:00:00+02:00","end":"2024-05-01T13:00:00+02:00"})",
        "invalid: Times can't be in the future."},
       {R"({"action":"idle-timeout","seconds":0})", "bad_request: The idle time-out must be above 0."},
+      {R"({"action":"session-split","id":"7","at":"2024-05-01T10:00:00+02:00"})",
+       "bad_request: The request isn't valid: The value of “id” isn't a whole number."},
+      {R"({"action":"project-delete"})", "bad_request: The request isn't valid: The value of “name” is missing."},
+      {R"({"action":"web-port","port":"0"})", "bad_request: “0” isn't a port. Use a number from 1 to 65535, or off."},
+      {R"({"action":"window"})", "failed: Lumetra's window isn't open yet."},
   };
   for (const auto& [request, expected] : cases) EXPECT_EQ(refusal(request), expected) << request;
 }

@@ -1,0 +1,62 @@
+#include "actions/ProjectActions.hpp"
+
+namespace lumetra {
+
+namespace {
+
+ProjectInfo info(const Project& project) { return {project.id, project.name, project.archived}; }
+
+}  // namespace
+
+ProjectsReply ProjectActions::list(const ProjectsRequest& request) {
+  ProjectsReply reply;
+  for (const auto& project : tracker_.store().projects(request.all.value_or(false))) {
+    reply.projects.push_back(info(project));
+  }
+  return reply;
+}
+
+ProjectChange ProjectActions::add(const ProjectRequest& request, Instant now) {
+  return {.project = info(tracker_.createProject(request.name, now))};
+}
+
+ProjectChange ProjectActions::rename(const ProjectRequest& request) {
+  if (!request.newName) throw ControlError(ControlError::Code::badRequest, "The request needs “new_name”.");
+  const Project project = control_.findProject(request.name, "project");
+  tracker_.renameProject(project.id, *request.newName);
+  return {.project = info(*tracker_.store().project(project.id)), .oldName = project.name};
+}
+
+ProjectChange ProjectActions::setArchived(const ProjectRequest& request, bool archived, Instant now) {
+  const Project project = control_.findProject(request.name, "project");
+  const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
+  tracker_.setArchived(project.id, archived, now);
+  return {.project = info(*tracker_.store().project(project.id)), .stoppedRunning = wasRunning && !tracker_.isTracking()};
+}
+
+ProjectChange ProjectActions::archive(const ProjectRequest& request, Instant now) {
+  return setArchived(request, true, now);
+}
+
+ProjectChange ProjectActions::unarchive(const ProjectRequest& request, Instant now) {
+  return setArchived(request, false, now);
+}
+
+ProjectChange ProjectActions::remove(const ProjectRequest& request, Instant now) {
+  const Project project = control_.findProject(request.name, "project");
+  const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
+  const std::int64_t count = sessionCount(project.id);
+  tracker_.deleteProject(project.id, now);
+  return {.project = info(project), .deletedSessions = count, .stoppedRunning = wasRunning && !tracker_.isTracking()};
+}
+
+ProjectChange ProjectActions::usage(const ProjectRequest& request) {
+  const Project project = control_.findProject(request.name, "project");
+  return {.project = info(project), .sessions = sessionCount(project.id)};
+}
+
+std::int64_t ProjectActions::sessionCount(std::int64_t projectId) {
+  return static_cast<std::int64_t>(tracker_.store().sessions(std::vector{projectId}, std::nullopt, std::nullopt).size());
+}
+
+}  // namespace lumetra

@@ -1,0 +1,96 @@
+#include "actions/ReportActions.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "csv/CSVExporter.hpp"
+#include "csv/ExportRange.hpp"
+#include "report/ReportPeriod.hpp"
+
+namespace lumetra {
+
+namespace {
+
+ControlError badRequest(const std::string& message) { return {ControlError::Code::badRequest, message}; }
+
+}  // namespace
+
+ExportFile ReportActions::exportCSV(const ExportRequest& request, Instant now) {
+  const std::string label = request.range.value_or("All Time");
+  const auto range = fromRawValue<ExportRange>(label);
+  if (!range) {
+    throw badRequest("“" + label + "” isn't a range. Use All Time, Today, This Week, Last Week, This Month or Last Month.");
+  }
+  const ExportBounds period = bounds(*range, now, control_.calendar());
+  std::map<std::int64_t, Project> projects;
+  for (auto& project : store_.projects(true)) projects.emplace(project.id, std::move(project));
+  return {CSVExporter::csv(store_.sessions(std::nullopt, period.from, period.to), projects, store_.sourceIds(), now,
+                           control_.calendar())};
+}
+
+Report ReportActions::report(const ReportRequest& request, Instant now) {
+  const Calendar& calendar = control_.calendar();
+  const std::string label = request.range.value_or("This Week");
+  const auto period = ReportPeriod::parse(label, now, calendar);
+  if (!period) {
+    throw badRequest("“" + label + "” isn't a range. Use All Time, Today, Yesterday, This Week, Last Week, This Month, "
+                     "Last Month, This Year, Last Year, a day YYYY-MM-DD or days FROM..TO.");
+  }
+  const std::string by = request.by.value_or("project");
+  const auto grouping = by == "day" ? ReportGrouping::day : by == "week" ? ReportGrouping::week : ReportGrouping::project;
+  if (grouping == ReportGrouping::project && by != "project") throw badRequest("“by” must be project, day or week.");
+
+  std::optional<std::vector<std::int64_t>> only;
+  if (request.projects) {
+    only.emplace();
+    for (const auto& name : *request.projects) only->push_back(control_.findProject(name, "report").id);
+  }
+  // All Time runs from the first session to now.
+  Report report{.range = period->label, .by = by};
+  report.from = period->from.value_or(std::min(store_.firstStart().value_or(now), now));
+  report.to = period->to.value_or(now);
+  report.firstDay = dayLabel(report.from, calendar);
+  report.lastDay = dayLabel(report.to - 1.0, calendar);
+  const auto buckets = ReportBucket::of(grouping, period->label, report.from, report.to, calendar);
+  std::vector<std::pair<Instant, Instant>> spans;
+  for (const auto& bucket : buckets) spans.emplace_back(bucket.from, bucket.to);
+  const auto totals = store_.periodTotals(spans, only, now);
+
+  std::map<std::int64_t, std::string> names;
+  for (const auto& project : store_.projects(true)) names.emplace(project.id, project.name);
+  // Whole seconds per group and project, and every sum made of those, so the totals add up.
+  std::vector<std::vector<std::pair<std::int64_t, const PeriodTotal*>>> bySpan(buckets.size());
+  for (const auto& total : totals) {
+    const auto seconds = static_cast<std::int64_t>(std::llround(total.seconds));
+    // A session started a moment ago still shows, as running for 0m.
+    if (seconds > 0 || total.running) bySpan[total.span].emplace_back(seconds, &total);
+  }
+  std::map<std::int64_t, ReportShare> perProject;
+  for (std::size_t b = 0; b < buckets.size(); ++b) {
+    auto& rows = bySpan[b];
+    if (rows.empty()) continue;
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+    ReportGroup group{.label = buckets[b].label, .from = buckets[b].from, .to = buckets[b].to};
+    for (const auto& [seconds, total] : rows) {
+      group.projects.push_back({names[total->projectId], seconds, total->running});
+      group.seconds += seconds;
+      ReportShare& share = perProject[total->projectId];
+      share.project = names[total->projectId];
+      share.seconds += seconds;
+      share.running = share.running || total->running;
+      report.running = report.running || total->running;
+    }
+    report.seconds += group.seconds;
+    report.groups.push_back(std::move(group));
+  }
+  for (auto& [id, share] : perProject) {
+    share.share = report.seconds > 0 ? static_cast<double>(share.seconds) / static_cast<double>(report.seconds) : 0.0;
+    report.projects.push_back(std::move(share));
+  }
+  std::stable_sort(report.projects.begin(), report.projects.end(),
+                   [](const ReportShare& a, const ReportShare& b) { return a.seconds > b.seconds; });
+  return report;
+}
+
+}  // namespace lumetra

@@ -1,0 +1,85 @@
+#include "actions/SessionActions.hpp"
+
+#include "platform/DateFormat.hpp"
+#include "tracking/WireRecords.hpp"
+
+namespace lumetra {
+
+using Code = ControlError::Code;
+
+WorkSession SessionActions::existing(std::int64_t id) {
+  if (auto session = tracker_.store().session(id)) return *session;
+  throw ControlError(Code::sessionNotFound, "There's no session with id " + std::to_string(id) + ".");
+}
+
+void SessionActions::refuseOverlaps(Instant start, std::optional<Instant> end, std::optional<std::int64_t> excluding,
+                                    Instant now) {
+  const auto others = tracker_.store().overlappingSessions(start, end.value_or(now), excluding, now);
+  if (others.empty()) return;
+  const WorkSession& other = others.front();
+  const auto project = tracker_.store().project(other.projectId);
+  const DateFormat format("yyyy-MM-dd HH:mm", control_.calendar());
+  throw ControlError(Code::invalid, "That overlaps session " + std::to_string(other.id) + " (" +
+                                        (project ? project->name : "?") + ", " + format.format(other.start) + " to " +
+                                        (other.end ? format.format(*other.end) : "now") +
+                                        "). Sessions can't share time.");
+}
+
+SessionInfo SessionActions::info(const WorkSession& session, Instant now) {
+  const auto project = tracker_.store().project(session.projectId);
+  return WireRecords::sessionInfo(session, project ? project->name : "?", now);
+}
+
+SessionChange SessionActions::add(const SessionAddRequest& request, Instant now) {
+  const Project project = control_.findProject(request.project, "session add");
+  // Times the store refuses anyway (an end before the start, or ahead of now) get its sentence.
+  if (request.end > request.start && !(request.end > now)) refuseOverlaps(request.start, request.end, std::nullopt, now);
+  return {.session = info(tracker_.addSession(project.id, request.start, request.end, request.description, now), now)};
+}
+
+SessionChange SessionActions::edit(const SessionEditRequest& request, Instant now) {
+  const WorkSession session = existing(request.id);
+  const std::int64_t projectId =
+      request.project ? control_.findProject(request.project, "session edit").id : session.projectId;
+  const Instant start = request.start.value_or(session.start);
+  if (request.end && !session.end) {
+    throw ControlError(Code::invalid, "Session " + std::to_string(request.id) +
+                                          " is still running, so it has no end to change. Stop it first.");
+  }
+  const auto end = request.end ? request.end : session.end;
+  if ((!end || (*end > start && !(*end > now))) && start < now) refuseOverlaps(start, end, request.id, now);
+  return {.session = info(tracker_.editSession(request.id, projectId, start, end, now), now)};
+}
+
+SessionChange SessionActions::split(const SessionSplitRequest& request, Instant now) {
+  const auto parts = tracker_.splitSession(request.id, request.at, request.first, request.second, now);
+  return {.first = info(parts.first, now), .second = info(parts.second, now)};
+}
+
+SessionChange SessionActions::merge(const SessionMergeRequest& request, Instant now) {
+  const WorkSession one = existing(request.id), other = existing(request.nextId);
+  // The one that starts first is the earlier, whichever order they were named in.
+  const bool inOrder = one.start < other.start || (one.start == other.start && one.id < other.id);
+  const WorkSession& earlier = inOrder ? one : other;
+  const WorkSession& later = inOrder ? other : one;
+  const auto description =
+      request.description ? request.description : Store::mergedDescription(earlier.description, later.description);
+  return {.session = info(tracker_.mergeSessions(earlier.id, later.id, description, now), now)};
+}
+
+SessionChange SessionActions::remove(const SessionIdRequest& request, Instant now) {
+  const SessionInfo deleted = info(existing(request.id), now);
+  tracker_.deleteSession(request.id);
+  return {.session = deleted};
+}
+
+SessionNeighbours SessionActions::neighbours(const SessionIdRequest& request, Instant now) {
+  const WorkSession session = existing(request.id);
+  const auto found = tracker_.store().mergeableNeighbours(request.id, Tracker::mergeGapTolerance, now);
+  SessionNeighbours result{.session = info(session, now)};
+  if (found.previous) result.previous = info(*found.previous, now);
+  if (found.next) result.next = info(*found.next, now);
+  return result;
+}
+
+}  // namespace lumetra

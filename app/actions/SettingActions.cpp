@@ -1,0 +1,46 @@
+#include "actions/SettingActions.hpp"
+
+#include "control/ControlError.hpp"
+#include "web/WebAccess.hpp"
+
+namespace lumetra {
+
+using Code = ControlError::Code;
+
+IdleTimeoutSetting SettingActions::idleTimeout(const IdleTimeoutSetting& request) {
+  if (request.seconds) {
+    if (!(*request.seconds > 0)) throw ControlError(Code::badRequest, "The idle time-out must be above 0.");
+    tracker_.setIdleTimeout(*request.seconds);
+  }
+  return {tracker_.idleThreshold()};
+}
+
+WebPortSetting SettingActions::webPort(const WebPortRequest& request) {
+  Store& store = tracker_.store();
+  const std::string key(WebAccess::portSetting);
+  WebPortSetting result;
+  if (request.port) {
+    // 0, any free port, is for a run that says so, not for a bookmark.
+    if (!WebAccess::parsePort(*request.port) || *request.port == "0") {
+      throw ControlError(Code::badRequest, "“" + *request.port + "” isn't a port. Use a number from 1 to 65535, or off.");
+    }
+    store.setSetting(key, *request.port);
+    result.changed = true;
+  }
+  result.port = store.setting(key).value_or(std::to_string(WebAccess::defaultPort));
+  if (!windowAddress_.empty()) result.serving = std::to_string(windowPort_);
+  return result;
+}
+
+WindowAddress SettingActions::window() const {
+  if (windowAddress_.empty()) throw ControlError(Code::failed, windowOff_);
+  return {windowAddress_};
+}
+
+void SettingActions::setWindow(std::string address, int port, std::string whyOff) {
+  windowAddress_ = std::move(address);
+  windowPort_ = port;
+  windowOff_ = std::move(whyOff);
+}
+
+}  // namespace lumetra
