@@ -149,6 +149,22 @@ TEST_F(WebWindowTest, OnlyThePageItselfGetsIn) {
   ::freeifaddrs(interfaces);
 }
 
+// With a display, `open` hands the address to xdg-open (here a stand-in that writes it down).
+TEST_F(WebWindowTest, OpenHandsTheAddressToTheBrowser) {
+  test::TemporaryDirectory bin;
+  const auto opener = bin.path() / "xdg-open";
+  std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.seen\"\n";
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  auto env = environment();
+  env["DISPLAY"] = ":0";
+  env["PATH"] = bin.path().string() + ":" + std::string(std::getenv("PATH"));
+  const auto opened = test::runProcess(LUMETRA_APP_PATH, {"open"}, env);
+  ASSERT_EQ(opened.status, 0) << opened.err;
+  ASSERT_TRUE(test::waitForPath(bin.path() / "xdg-open.seen"));
+  std::ifstream seen(bin.path() / "xdg-open.seen");
+  EXPECT_EQ("Lumetra's window: " + std::string(std::istreambuf_iterator<char>(seen), {}) + "\n", opened.out);
+}
+
 TEST_F(WebWindowTest, ABusyPortLeavesTheHostRunningWithoutIt) {
   test::TemporaryDirectory other;
   auto env = environment();
