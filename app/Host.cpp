@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <memory>
 
 #include "MenuCommandLine.hpp"
@@ -14,6 +15,8 @@
 #include "control/ControlServer.hpp"
 #include "install/LegacyData.hpp"
 #include "install/RunMode.hpp"
+#include "control/SessionResult.hpp"
+#include "platform/DesktopEvents.hpp"
 #include "platform/FileLock.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/IdleTime.hpp"
@@ -21,6 +24,7 @@
 #include "store/Store.hpp"
 #include "tracking/ControlHandler.hpp"
 #include "tracking/Tracker.hpp"
+#include "tracking/WireRecords.hpp"
 #include "web/WebAccess.hpp"
 #include "web/WebActions.hpp"
 #include "web/WebServer.hpp"
@@ -172,7 +176,6 @@ int run(const std::filesystem::path& dataDirectory) {
     complain(describe(error));
     return 1;
   }
-  if (const auto& event = tracker->recoveryEvent()) say(whatStopped(*store, *event));
   const auto webPort = WebAccess::choosePort(UserFolders::environmentValue(WebAccess::portVariable),
                                              store->setting(std::string(WebAccess::portSetting)));
 
@@ -180,11 +183,23 @@ int run(const std::filesystem::path& dataDirectory) {
   store->owner().release();
   ControlHandler control(*tracker);
   MenuHandler menu(*tracker, control);
+  // Automatic stops are said, and shown by the desktop with a Resume action. Owner thread only.
+  DesktopEvents* desktop = nullptr;
+  std::map<std::uint64_t, AutoStopEvent> announced;
+  const auto announce = [&](const AutoStopEvent& event) {
+    const std::string sentence = whatStopped(*store, event);
+    say(sentence);
+    if (!desktop) return;
+    const std::uint64_t key = announced.empty() ? 1 : announced.rbegin()->first + 1;
+    announced[key] = event;
+    if (announced.size() > 32) announced.erase(announced.begin());
+    desktop->notify(sentence, key);
+  };
   std::atomic<bool> damaged = false;
   OwnerQueue owner(kHeartbeat, [&] {
     if (damaged) return;
     try {
-      if (const auto event = tracker->tick(Instant::now(), IdleTime::seconds())) say(whatStopped(*store, *event));
+      if (const auto event = tracker->tick(Instant::now(), IdleTime::seconds().value_or(0))) announce(*event);
     } catch (const DatabaseError& error) {
       if (!error.isDamage()) return complain(error.description());
       // Said once; writing on would only make it worse, so the host stops as on SIGTERM.
@@ -210,6 +225,47 @@ int run(const std::filesystem::path& dataDirectory) {
   auto menuServer = std::make_unique<ControlServer>(
       dataDirectory / std::string(MenuCommandLine::socketName),
       relayed([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }), busy);
+  // The desktop's news reaches the tracker on the owner thread, like every request.
+  const auto onOwner = [&](const char* what, std::function<void()> work) {
+    owner.schedule([what, work = std::move(work)] {
+      try {
+        work();
+      } catch (const std::exception& error) {
+        complain(std::string(what) + ": " + describe(error));
+      }
+    });
+  };
+  DesktopEvents desktopEvents(DesktopEvents::Handlers{
+      [&](std::function<void()> done) {
+        onOwner("Couldn't end the session before sleep", [&, done] {
+          if (const auto event = tracker->sleeping(Instant::now())) announce(*event);
+          done();
+        });
+      },
+      [&](std::function<void()> done) {
+        onOwner("Couldn't end the session before power-off", [&, done] {
+          (void)tracker->stop(Instant::now(), EndReason::quit);
+          done();
+        });
+      },
+      [&](std::uint64_t key) {
+        onOwner("Couldn't resume", [&, key] {
+          const auto it = announced.find(key);
+          if (it == announced.end() || !tracker->canResume(it->second, Instant::now())) return;
+          const WorkSession resumed = tracker->resume(it->second, Instant::now());
+          const auto project = store->project(resumed.projectId);
+          say(CommandLineTool::Formatter(Instant::now(), Calendar::current())
+                  .resume(SessionResult{WireRecords::sessionInfo(resumed, project ? project->name : "?", Instant::now())}));
+        });
+      }});
+  owner.schedule([&] {
+    desktop = &desktopEvents;
+    if (const auto& event = tracker->recoveryEvent()) announce(*event);
+  });
+  // Said once: without a source of idle time, sessions only stop by hand or by sleep.
+  owner.schedule([] {
+    if (!IdleTime::seconds()) say(std::string(MenuCommandLine::unseenInput));
+  });
   // The window is optional: the host runs on without it. It is ready before the sockets are.
   WebActions webActions(control, menu);
   std::unique_ptr<WebServer> web;

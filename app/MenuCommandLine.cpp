@@ -350,8 +350,10 @@ std::string printed(const std::string& verb, const JSON& result, const CommandLi
     return "The window " + where + ".";
   }
   if (verb == "idle-timeout") {
-    return "Sessions stop after " + minutesText(WireCoding::fromJSON<IdleTimeoutSetting>(result).seconds.value()) +
-           " without input.";
+    const auto setting = WireCoding::fromJSON<IdleTimeout>(result);
+    if (setting.detected) return "Sessions stop after " + minutesText(setting.seconds) + " without input.";
+    return "Sessions would stop after " + minutesText(setting.seconds) + " without input, but " +
+           std::string(MenuCommandLine::unseenInput);
   }
   return result.dump();
 }

@@ -18,6 +18,10 @@ inline constexpr std::string_view name = "lumetra-app";
 // The menu's socket in the data directory, beside the control socket.
 inline constexpr std::string_view socketName = "lumetra-menu.sock";
 
+// Said at start, and by idle-timeout, where nothing tells when the user last gave input.
+inline constexpr std::string_view unseenInput =
+    "Lumetra can't see keyboard and mouse activity here, so sessions won't stop by themselves when you step away.";
+
 // The help text, without a final newline.
 [[nodiscard]] const std::string& usage();
 

@@ -1,18 +1,19 @@
 #include "actions/SettingActions.hpp"
 
 #include "control/ControlError.hpp"
+#include "platform/IdleTime.hpp"
 #include "web/WebAccess.hpp"
 
 namespace lumetra {
 
 using Code = ControlError::Code;
 
-IdleTimeoutSetting SettingActions::idleTimeout(const IdleTimeoutSetting& request) {
+IdleTimeout SettingActions::idleTimeout(const IdleTimeoutSetting& request) {
   if (request.seconds) {
     if (!(*request.seconds > 0)) throw ControlError(Code::badRequest, "The idle time-out must be above 0.");
     tracker_.setIdleTimeout(*request.seconds);
   }
-  return {tracker_.idleThreshold()};
+  return {tracker_.idleThreshold(), IdleTime::source().has_value()};
 }
 
 WebPortSetting SettingActions::webPort(const WebPortRequest& request) {

@@ -17,6 +17,16 @@ struct IdleTimeoutSetting {
   static constexpr auto wireFields() { return std::tuple{WireField{"seconds", &IdleTimeoutSetting::seconds}}; }
 };
 
+// The idle time-out, and whether anything here tells when the user last gave input.
+struct IdleTimeout {
+  double seconds = 0;
+  bool detected = false;
+
+  static constexpr auto wireFields() {
+    return std::tuple{WireField{"seconds", &IdleTimeout::seconds}, WireField{"detected", &IdleTimeout::detected}};
+  }
+};
+
 struct WebPortRequest {
   std::optional<std::string> port;  // a number or "off"; shown when left out
 
@@ -46,7 +56,7 @@ class SettingActions {
  public:
   explicit SettingActions(Tracker& tracker) : tracker_(tracker) {}
 
-  IdleTimeoutSetting idleTimeout(const IdleTimeoutSetting& request);
+  IdleTimeout idleTimeout(const IdleTimeoutSetting& request);
   WebPortSetting webPort(const WebPortRequest& request);
   [[nodiscard]] WindowAddress window() const;
 

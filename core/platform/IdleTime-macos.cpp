@@ -4,8 +4,10 @@
 
 namespace lumetra::IdleTime {
 
-double seconds() {
+std::optional<double> seconds() {
   return CGEventSourceSecondsSinceLastEventType(kCGEventSourceStateCombinedSessionState, kCGAnyInputEventType);
 }
+
+std::optional<std::string_view> source() { return "the system's input counter"; }
 
 }  // namespace lumetra::IdleTime

@@ -78,6 +78,14 @@ std::optional<AutoStopEvent> Tracker::tick(Instant now, double idleSeconds) {
   return std::nullopt;
 }
 
+std::optional<AutoStopEvent> Tracker::sleeping(Instant now) {
+  store_.owner().assertHeld();
+  lastTick_ = now;
+  if (!current_) return std::nullopt;
+  current_->lastActive = std::max(current_->lastActive, now);
+  return autoStop(now, EndReason::asleep);
+}
+
 void Tracker::persist() {
   store_.owner().assertHeld();
   if (!current_) return;

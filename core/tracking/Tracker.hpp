@@ -55,6 +55,10 @@ class Tracker {
   // ended the running session (also when that session was too short to keep).
   std::optional<AutoStopEvent> tick(Instant now, double idleSeconds);
 
+  // The machine is about to sleep: ends the running session there and then, as asleep, as the
+  // heartbeat's gap rule would have after the sleep. Nothing when none runs.
+  std::optional<AutoStopEvent> sleeping(Instant now);
+
   // Tracks the project, switching from any other running session. Returns the session stopped
   // by switching; nothing when none ran, it was too short to keep, or nothing changed.
   // Whether the project exists and is active is the caller's concern.

@@ -30,7 +30,8 @@ class HostFixture : public testing::Test {
   }
   std::filesystem::path data() const { return folder / dataName; }
   std::map<std::string, std::string> environment() const {
-    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""}, {"TZ", hostZone}, {"LUMETRA_WEB_PORT", webPort}};
+    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""},     {"TZ", hostZone}, {"LUMETRA_WEB_PORT", webPort},
+            {"DBUS_SESSION_BUS_ADDRESS", bus},       {"DBUS_SYSTEM_BUS_ADDRESS", bus}};
   }
   // The tool, with the host's environment and any variables given here on top.
   ProcessResult tool(const std::vector<std::string>& arguments, const std::string& input = {},
@@ -51,6 +52,8 @@ class HostFixture : public testing::Test {
   std::string dataName = "data";
   std::string hostZone = kTestTimeZone;
   std::string webPort = "off";  // the window's tests ask for a free port
+  // No desktop unless a test brings its own bus: the machine's own must not answer.
+  std::string bus = "unix:path=/nonexistent/lumetra-test-bus";
   std::unique_ptr<BackgroundProcess> host;
 };
 

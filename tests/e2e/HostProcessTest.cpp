@@ -74,8 +74,11 @@ TEST_F(HostProcessTest, MenuActionsAndTheirRefusals) {
   EXPECT_EQ(tool({"status"}).out.substr(0, 13), "Not tracking\n");
   result = tool({"start", "Yard"});
   EXPECT_EQ(result.err, "lumetra: “Yard” is archived. Unarchive it with lumetra-app project unarchive to track it.\n");
-  EXPECT_EQ(app({"idle-timeout", "15"}).out, "Sessions stop after 15 minutes without input.\n");
-  EXPECT_EQ(app({"idle-timeout"}).out, "Sessions stop after 15 minutes without input.\n");
+  // No desktop here tells when the user last gave input, and the host says so.
+  const std::string unseen = "Sessions would stop after 15 minutes without input, but Lumetra can't see keyboard and "
+                             "mouse activity here, so sessions won't stop by themselves when you step away.\n";
+  EXPECT_EQ(app({"idle-timeout", "15"}).out, unseen);
+  EXPECT_EQ(app({"idle-timeout"}).out, unseen);
   EXPECT_EQ(app({"session", "add", "Yard", "2024-05-01 09:00", "2024-05-01 10:00", "-d", "Beds"}).status, 0);
   // The tracked session ran under a second and wasn't kept, so this one is session 1.
   result = app({"session", "split", "1", "2024-05-01 09:30"});

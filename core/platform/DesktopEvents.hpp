@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace lumetra {
+
+// What the desktop tells the host, and what the host tells the desktop, over D-Bus on a thread
+// of its own: the machine about to sleep or power off (logind's PrepareForSleep and
+// PrepareForShutdown, with a delay inhibitor each so that the host's write lands first), and
+// notifications (org.freedesktop.Notifications) with a "Resume" action where the server has
+// actions. Each piece stays quiet where its service is missing.
+class DesktopEvents {
+ public:
+  // Called on the events thread. `done` releases the delay the host holds on sleep or power-off;
+  // call it, from any thread, once the running session is ended.
+  using Prepare = std::function<void(std::function<void()> done)>;
+  struct Handlers {
+    Prepare sleeping;
+    Prepare poweringOff;
+    // The user chose the action of the notification sent with `key`.
+    std::function<void(std::uint64_t key)> resumeChosen;
+  };
+
+  explicit DesktopEvents(Handlers handlers);
+  ~DesktopEvents();
+  DesktopEvents(const DesktopEvents&) = delete;
+  DesktopEvents& operator=(const DesktopEvents&) = delete;
+
+  // Shows `body` as a notification from Lumetra, with a Resume action that reports `key`.
+  // From any thread; sent on the events thread.
+  void notify(const std::string& body, std::uint64_t key);
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;  // shared with the `done` handed out, which may outlive this
+};
+
+}  // namespace lumetra
