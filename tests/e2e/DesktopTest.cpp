@@ -1,0 +1,117 @@
+// The real host on a private session bus (and the same bus as its system bus), with small
+// stand-ins for GNOME's idle monitor, logind and a notification server.
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <thread>
+
+#include "e2e/HostFixture.hpp"
+
+namespace lumetra {
+namespace {
+
+using testing::HasSubstr;
+using namespace std::chrono_literals;
+
+class DesktopTest : public test::HostFixture {
+ protected:
+  void SetUp() override {}
+
+  // A bus, the stand-ins given by `services`, then the host.
+  void start(const std::vector<std::string>& services) {
+    const auto socket = folder / "bus";
+    bus = "unix:path=" + socket.string();
+    daemon = std::make_unique<test::BackgroundProcess>(
+        "/usr/bin/dbus-daemon", std::vector<std::string>{"--session", "--nofork", "--address=" + bus},
+        std::map<std::string, std::string>{}, folder / "bus.log");
+    ASSERT_TRUE(test::waitForPath(socket));
+    std::ofstream(folder / "idle") << 0;
+    std::vector<std::string> arguments{(folder / "desktop.log").string()};
+    arguments.insert(arguments.end(), services.begin(), services.end());
+    fake = std::make_unique<test::BackgroundProcess>(LUMETRA_FAKE_DESKTOP_PATH, arguments,
+                                                     std::map<std::string, std::string>{{"DBUS_SESSION_BUS_ADDRESS", bus}},
+                                                     folder / "fake.log");
+    ASSERT_TRUE(seen("ready"));
+    startHost();
+  }
+  void TearDown() override {
+    stopHost();
+    fake.reset();
+    daemon.reset();
+  }
+
+  std::string desktopLog() const {
+    std::ifstream file(folder / "desktop.log");
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  // Waits up to `seconds` for a line of the stand-ins' log (or, with `inHost`, the host's).
+  bool seen(const std::string& text, double seconds = 8, bool inHost = false) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+      if ((inHost ? log() : desktopLog()).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+  bool tracking() { return tool({"status"}).out.starts_with("Tracking"); }
+
+  std::unique_ptr<test::BackgroundProcess> daemon, fake;
+};
+
+TEST_F(DesktopTest, GnomesIdleMonitorStopsAnIdleSession) {
+  start({"--idle", (folder / "idle").string()});
+  EXPECT_EQ(app({"idle-timeout", "0.05"}).out, "Sessions stop after 0.05 minutes without input.\n");
+  EXPECT_THAT(log(), testing::Not(HasSubstr("can't see keyboard and mouse activity")));
+  ASSERT_EQ(app({"project", "add", "Garden"}).status, 0);
+  ASSERT_EQ(tool({"start", "Garden"}).status, 0);
+  std::this_thread::sleep_for(6s);  // a heartbeat sees input
+  EXPECT_TRUE(tracking());
+  std::ofstream(folder / "idle") << 600000;
+  EXPECT_TRUE(seen("the last input before", 7, true)) << log();
+  EXPECT_FALSE(tracking());
+}
+
+// Before the machine sleeps the session ends there and then, while the host holds logind's
+// delay; the notification offers to resume, and choosing that resumes.
+TEST_F(DesktopTest, SleepEndsTheSessionAndTheNotificationResumesIt) {
+  start({"--login", "--notifications"});
+  ASSERT_TRUE(seen("inhibit sleep delay"));
+  ASSERT_TRUE(seen("inhibit shutdown delay"));
+  ASSERT_EQ(app({"project", "add", "Garden"}).status, 0);
+  ASSERT_EQ(tool({"start", "Garden"}).status, 0);
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_EQ(::kill(fake->pid(), SIGUSR1), 0);
+  ASSERT_TRUE(seen("released sleep")) << desktopLog();
+  EXPECT_FALSE(tracking());
+  ASSERT_TRUE(seen(", when the computer went to sleep. [ resume Resume ]")) << desktopLog();
+  EXPECT_THAT(desktopLog(), testing::ContainsRegex("notify Lumetra: Stopped “Garden” at [0-9:]+, when the computer went to sleep\\."));
+
+  ASSERT_EQ(::kill(fake->pid(), SIGUSR2), 0);
+  ASSERT_TRUE(seen("invoked resume"));
+  const auto until = std::chrono::steady_clock::now() + 5s;
+  while (!tracking() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(tracking()) << log();
+}
+
+TEST_F(DesktopTest, PowerOffEndsTheSessionAsQuit) {
+  start({"--login"});
+  ASSERT_TRUE(seen("inhibit shutdown delay"));
+  ASSERT_EQ(app({"project", "add", "Garden"}).status, 0);
+  ASSERT_EQ(tool({"start", "Garden"}).status, 0);
+  std::this_thread::sleep_for(1500ms);
+  ASSERT_EQ(::kill(fake->pid(), SIGHUP), 0);
+  ASSERT_TRUE(seen("released shutdown")) << desktopLog();
+  EXPECT_FALSE(tracking());
+  EXPECT_THAT(app({"export"}).out, HasSubstr("\nGarden,"));  // kept, ended
+}
+
+// The desktop is the host's business: the tool starts without loading the bus or the web server.
+TEST(DesktopLinkTest, TheToolLinksNeitherTheBusNorTheWebServer) {
+  const auto linked = test::runProcess("/usr/bin/readelf", {"-d", LUMETRA_TOOL_PATH});
+  ASSERT_EQ(linked.status, 0) << linked.err;
+  EXPECT_THAT(linked.out, testing::Not(HasSubstr("libsystemd")));
+  EXPECT_THAT(linked.out, testing::Not(HasSubstr("httplib")));
+}
+
+}  // namespace
+}  // namespace lumetra
