@@ -14,6 +14,7 @@
 #include "cli/Formatter.hpp"
 #include "control/ControlServer.hpp"
 #include "install/LegacyData.hpp"
+#include "install/LoginService.hpp"
 #include "install/RunMode.hpp"
 #include "control/SessionResult.hpp"
 #include "platform/DesktopEvents.hpp"
@@ -125,6 +126,15 @@ int run(const std::filesystem::path& dataDirectory) {
   const RunMode mode = RunMode::current();
   const Environment environment = UserFolders::currentEnvironment();
   if (const auto note = mode.menuNote(UserFolders::home(environment))) say(*note);
+  // Started by hand while the login service is on: the service's own host takes over.
+  if (const auto manager = ServiceManager::systemdUser(); LoginService::handsOff(mode, *manager, environment)) {
+    if (manager->control({"start", std::string(LoginService::unitName)})) {
+      say("Lumetra runs as the user service " + std::string(LoginService::unitName) +
+          ", so it was started there. “systemctl --user stop lumetra” stops it.");
+      return 0;
+    }
+    complain("Couldn't start the user service " + std::string(LoginService::unitName) + "; running here instead.");
+  }
   // A normal run takes over the earlier application's data before opening the store; a
   // scratch run never touches it. While the data folder doesn't exist no host can be using it,
   // so the move may come before the lock; otherwise it waits for the lock.

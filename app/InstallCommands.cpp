@@ -1,9 +1,11 @@
 #include "InstallCommands.hpp"
 
+#include <set>
 #include <sstream>
 
 #include "install/AssistantConfig.hpp"
 #include "install/ClaudeDesktopConfig.hpp"
+#include "install/LoginService.hpp"
 #include "install/ToolInstaller.hpp"
 
 namespace lumetra::InstallCommands {
@@ -134,6 +136,22 @@ Output installMCP(std::span<const std::string> arguments, const fs::path& bundle
   }
 }
 
+// Start at login, or no longer: the host of this bundle.
+Output loginService(bool installing, const fs::path& bundle, const Environment& environment) {
+  const auto manager = ServiceManager::systemdUser();
+  try {
+    const std::string said = installing
+                                 ? LoginService::install(*manager, bundle / "Contents" / "MacOS" / "lumetra-app", environment)
+                                 : LoginService::uninstall(*manager, environment);
+    return Output{0, said + "\n", ""};
+  } catch (const InstallError& error) {
+    return failure(error.description());
+  } catch (const fs::filesystem_error& error) {
+    return failure(std::string(installing ? "Couldn't set Lumetra to start at login. " : "Couldn't undo starting at login. ") +
+                   systemText(error));
+  }
+}
+
 }  // namespace
 
 fs::path bundleOf(const fs::path& executable) {
@@ -146,14 +164,15 @@ std::optional<Output> run(std::span<const std::string> arguments, const fs::path
                           const Environment& environment) {
   if (arguments.empty()) return std::nullopt;
   if (arguments[0] == "install-mcp") return installMCP(arguments, bundle, environment);
-  if (arguments[0] != "install-tool" && arguments[0] != "uninstall-tool" && arguments[0] != "install-claude") {
-    return std::nullopt;
-  }
+  static const std::set<std::string, std::less<>> takesNothing{"install-tool", "uninstall-tool", "install-claude",
+                                                                "install-service", "uninstall-service"};
+  if (!takesNothing.contains(arguments[0])) return std::nullopt;
   if (arguments.size() > 1) {
     return Output{2, "", "lumetra-app: " + arguments[0] + " takes no options or arguments.\nRun “lumetra-app help” for usage.\n"};
   }
   if (arguments[0] == "install-tool") return installTool(bundle, environment);
   if (arguments[0] == "uninstall-tool") return uninstallTool(bundle, environment);
+  if (arguments[0].ends_with("install-service")) return loginService(arguments[0] == "install-service", bundle, environment);
   return installClaude(bundle, environment);
 }
 

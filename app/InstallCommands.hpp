@@ -10,9 +10,10 @@
 
 namespace lumetra::InstallCommands {
 
-// `lumetra-app install-tool`, `uninstall-tool`, `install-claude` and `install-mcp CLIENT`, which
-// need no running host: link the bundle's programs onto the PATH (or take those links away), or
-// register the tool with the Claude desktop app or another assistant. Nothing for other words.
+// `lumetra-app install-tool`, `uninstall-tool`, `install-claude`, `install-mcp CLIENT`,
+// `install-service` and `uninstall-service`, which need no running host: link the bundle's
+// programs onto the PATH (or take those links away), register the tool with the Claude desktop
+// app or another assistant, or start the host at login (or no longer). Nothing for other words.
 [[nodiscard]] std::optional<CommandLineTool::Output> run(std::span<const std::string> arguments,
                                                          const std::filesystem::path& bundle,
                                                          const Environment& environment);

@@ -141,6 +141,9 @@ const std::vector<Action>& actions() {
       {7, {"install-claude"}, "", 0, 0, {}, "", "install-claude", {"Register \"lumetra mcp\" with the Claude desktop app"}},
       {7, {"install-mcp"}, "", 0, 0, {}, "", "install-mcp CLIENT",
        {"Register \"lumetra mcp\" with another assistant:", "claude-code, vscode or cursor"}},
+      {7, {"install-service"}, "", 0, 0, {}, "", "install-service",
+       {"Start Lumetra when you log in (a systemd user service,", "or an autostart entry without systemd) and now"}},
+      {7, {"uninstall-service"}, "", 0, 0, {}, "", "uninstall-service", {"Stop starting Lumetra when you log in"}},
   };
   return table;
 }

@@ -19,17 +19,7 @@ fs::path claudeCodeFile(const Environment& environment) { return homeOf(environm
 
 // VS Code's user profile holds mcp.json, whose servers sit under "servers" with a "type"
 // (https://code.visualstudio.com/docs/copilot/reference/mcp-configuration).
-fs::path vscodeFolder(const Environment& environment) {
-  const auto xdg = environment.find("XDG_CONFIG_HOME");
-#ifdef __APPLE__
-  const fs::path settings = UserFolders::applicationSettings(homeOf(environment));
-#else
-  const fs::path settings = xdg != environment.end() && fs::path(xdg->second).is_absolute()
-                                ? fs::path(xdg->second)
-                                : UserFolders::applicationSettings(homeOf(environment));
-#endif
-  return settings / "Code" / "User";
-}
+fs::path vscodeFolder(const Environment& environment) { return UserFolders::settings(environment) / "Code" / "User"; }
 fs::path vscodeFile(const Environment& environment) { return vscodeFolder(environment) / "mcp.json"; }
 
 // Cursor's global servers are the "mcpServers" of ~/.cursor/mcp.json (https://cursor.com/docs/mcp).

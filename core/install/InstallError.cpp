@@ -24,6 +24,9 @@ std::string InstallError::description() const {
     case Case::brokenLink:
       return path + " is a link to a file that doesn't exist, so it was left alone. Fix the link or add Lumetra by "
                     "hand (see the README).";
+    case Case::serviceFailed:
+      return "“systemctl --user " + subject_ + "” failed, so Lumetra won't start at login yet. The unit is " + path +
+             "; “systemctl --user status lumetra” says more.";
   }
   return {};
 }

@@ -18,6 +18,7 @@ class InstallError final : public Error {
     assistantNotFound,  // another assistant's folder is missing (subject: its title)
     unreadable,         // the configuration isn't a JSON object with the servers object (subject: its key)
     brokenLink,         // the configuration is a dangling link
+    serviceFailed,      // the user's service manager refused (subject: the systemctl words)
   };
   InstallError(Case c, std::filesystem::path location, std::string subject = {})
       : case_(c), location_(std::move(location)), subject_(std::move(subject)) {}

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,7 +30,8 @@ void createPrivateFiles() { ::umask(077); }
 
 long processId() { return static_cast<long>(::getpid()); }
 
-bool launch(const std::string& program, const std::vector<std::string>& arguments) {
+namespace {
+pid_t spawn(const std::string& program, const std::vector<std::string>& arguments) {
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -38,7 +42,22 @@ bool launch(const std::string& program, const std::vector<std::string>& argument
   pid_t child = 0;
   const int failure = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  return failure == 0;
+  return failure == 0 ? child : -1;
+}
+}  // namespace
+
+bool launch(const std::string& program, const std::vector<std::string>& arguments) {
+  return spawn(program, arguments) > 0;
+}
+
+int run(const std::string& program, const std::vector<std::string>& arguments) {
+  const pid_t child = spawn(program, arguments);
+  if (child <= 0) return -1;
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }

@@ -28,6 +28,9 @@ void shareAllocatorArenas();
 // Starts `program` (looked up in PATH) with the arguments, its output to /dev/null, without
 // waiting for it. False when it couldn't be started.
 bool launch(const std::string& program, const std::vector<std::string>& arguments);
+// Runs `program` the same way and waits for it: its exit status, or -1 when it couldn't be
+// started or didn't exit normally.
+int run(const std::string& program, const std::vector<std::string>& arguments);
 
 // Signals: SIGPIPE ignored, so a write to a closed peer fails instead of ending the process.
 void ignoreBrokenPipe();

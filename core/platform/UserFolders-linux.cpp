@@ -13,4 +13,10 @@ std::filesystem::path applicationSupport(const Environment& environment) {
 
 std::filesystem::path applicationSettings(const std::filesystem::path& home) { return home / ".config"; }
 
+std::filesystem::path settings(const Environment& environment) {
+  const auto xdg = environment.find("XDG_CONFIG_HOME");
+  if (xdg != environment.end() && std::filesystem::path(xdg->second).is_absolute()) return xdg->second;
+  return applicationSettings(home(environment));
+}
+
 }  // namespace lumetra::UserFolders

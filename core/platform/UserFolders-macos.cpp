@@ -8,4 +8,6 @@ std::filesystem::path applicationSupport(const Environment& environment) {
 
 std::filesystem::path applicationSettings(const std::filesystem::path& home) { return home / "Library" / "Application Support"; }
 
+std::filesystem::path settings(const Environment& environment) { return applicationSettings(home(environment)); }
+
 }  // namespace lumetra::UserFolders

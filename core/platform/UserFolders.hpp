@@ -29,5 +29,9 @@ namespace UserFolders {
 // ~/Library/Application Support on macOS.
 [[nodiscard]] std::filesystem::path applicationSettings(const std::filesystem::path& home);
 
+// The user's settings folder: $XDG_CONFIG_HOME (when absolute) or ~/.config on Linux;
+// ~/Library/Application Support on macOS.
+[[nodiscard]] std::filesystem::path settings(const Environment& environment);
+
 }  // namespace UserFolders
 }  // namespace lumetra

@@ -84,7 +84,7 @@ _lumetra_app() {
   fi
   case ${#words[@]}:${words[0]}:${words[1]} in
     0:*) _lumetra_words "$cur" projects project session idle-timeout web-port open export report convert install-tool \
-      uninstall-tool install-claude install-mcp help ;;
+      uninstall-tool install-claude install-mcp install-service uninstall-service help ;;
     1:project:*) _lumetra_words "$cur" add rename archive unarchive delete ;;
     1:session:*) _lumetra_words "$cur" add edit split merge delete neighbours ;;
     2:project:add) ;;

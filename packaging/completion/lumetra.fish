@@ -30,7 +30,7 @@ complete -c lumetra -n '__fish_seen_subcommand_from import' -F
 complete -c lumetra -n '__fish_seen_subcommand_from import' -l dry-run -d 'Show what would be added'
 complete -c lumetra -n '__fish_seen_subcommand_from import' -l allow-overlaps -d 'Accept overlapping rows'
 
-set -l app_commands projects project session idle-timeout web-port open export report convert install-tool uninstall-tool install-claude install-mcp help
+set -l app_commands projects project session idle-timeout web-port open export report convert install-tool uninstall-tool install-claude install-mcp install-service uninstall-service help
 complete -c lumetra-app -f
 complete -c lumetra-app -n "not __fish_seen_subcommand_from $app_commands" -a "$app_commands"
 complete -c lumetra-app -n "not __fish_seen_subcommand_from $app_commands" -l version -d 'Print the version'

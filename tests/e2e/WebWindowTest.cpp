@@ -153,7 +153,7 @@ TEST_F(WebWindowTest, OnlyThePageItselfGetsIn) {
 TEST_F(WebWindowTest, OpenHandsTheAddressToTheBrowser) {
   test::TemporaryDirectory bin;
   const auto opener = bin.path() / "xdg-open";
-  std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.seen\"\n";
+  std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.part\" && mv \"$0.part\" \"$0.seen\"\n";
   std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
   auto env = environment();
   env["DISPLAY"] = ":0";
