@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <map>
 #include <memory>
 
+#include "HostDesktop.hpp"
 #include "MenuCommandLine.hpp"
 #include "MenuHandler.hpp"
 #include "OwnerQueue.hpp"
@@ -16,8 +16,6 @@
 #include "install/LegacyData.hpp"
 #include "install/LoginService.hpp"
 #include "install/RunMode.hpp"
-#include "control/SessionResult.hpp"
-#include "platform/DesktopEvents.hpp"
 #include "platform/FileLock.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/IdleTime.hpp"
@@ -25,7 +23,6 @@
 #include "store/Store.hpp"
 #include "tracking/ControlHandler.hpp"
 #include "tracking/Tracker.hpp"
-#include "tracking/WireRecords.hpp"
 #include "web/WebAccess.hpp"
 #include "web/WebActions.hpp"
 #include "web/WebServer.hpp"
@@ -97,21 +94,6 @@ bool takeOverLegacyData(const std::filesystem::path& earlier, const std::filesys
   }
 }
 
-std::string whatStopped(Store& store, const AutoStopEvent& event) {
-  const auto project = store.project(event.projectId);
-  const CommandLineTool::Formatter formatter(Instant::now(), Calendar::current());
-  const std::string name = "“" + (project ? project->name : std::string("?")) + "”";
-  const std::string at = " at " + formatter.time(event.endedAt);
-  switch (event.reason) {
-    case EndReason::asleep:
-      return "Stopped " + name + at + ", when the computer went to sleep.";
-    case EndReason::recovered:
-      return "Stopped " + name + at + ", where it was last active before Lumetra closed.";
-    default:
-      return "Stopped " + name + at + ", the last input before " +
-             CommandLineTool::Formatter::duration(static_cast<std::int64_t>(event.retracted)) + " without any.";
-  }
-}
 
 }  // namespace
 
@@ -193,23 +175,17 @@ int run(const std::filesystem::path& dataDirectory) {
   store->owner().release();
   ControlHandler control(*tracker);
   MenuHandler menu(*tracker, control);
-  // Automatic stops are said, and shown by the desktop with a Resume action. Owner thread only.
-  DesktopEvents* desktop = nullptr;
-  std::map<std::uint64_t, AutoStopEvent> announced;
-  const auto announce = [&](const AutoStopEvent& event) {
-    const std::string sentence = whatStopped(*store, event);
-    say(sentence);
-    if (!desktop) return;
-    const std::uint64_t key = announced.empty() ? 1 : announced.rbegin()->first + 1;
-    announced[key] = event;
-    if (announced.size() > 32) announced.erase(announced.begin());
-    desktop->notify(sentence, key);
-  };
+  WebActions webActions(control, menu);
+  // Set on the owner thread once the desktop is there; the heartbeat reads it there.
+  HostDesktop* desktop = nullptr;
   std::atomic<bool> damaged = false;
   OwnerQueue owner(kHeartbeat, [&] {
     if (damaged) return;
     try {
-      if (const auto event = tracker->tick(Instant::now(), IdleTime::seconds().value_or(0))) announce(*event);
+      const Instant now = Instant::now();
+      const auto event = tracker->tick(now, IdleTime::seconds().value_or(0));
+      if (event) desktop ? desktop->announce(*event) : say(HostDesktop::whatStopped(*store, *event));
+      if (desktop) desktop->refreshTray(now);
     } catch (const DatabaseError& error) {
       if (!error.isDamage()) return complain(error.description());
       // Said once; writing on would only make it worse, so the host stops as on SIGTERM.
@@ -222,10 +198,15 @@ int run(const std::filesystem::path& dataDirectory) {
   });
   const std::string busy = ControlHandler::response(ControlHandler::busy());
   const ControlServer::Schedule schedule = [&owner](std::function<void()> job) { owner.schedule(std::move(job)); };
-  const auto relayed = [&schedule, &busy](auto respond) {
-    return [&schedule, &busy, respond](const std::string& line) {
-      const auto reply =
-          ControlServer::relay(ControlServer::busyTimeout, schedule, [&] { return respond(line, Instant::now()); });
+  // Every request runs on the owner thread; the tray follows what it changed.
+  const auto relayed = [&schedule, &busy, &desktop](auto respond) {
+    return [&schedule, &busy, &desktop, respond](const std::string& line) {
+      const auto reply = ControlServer::relay(ControlServer::busyTimeout, schedule, [&] {
+        const Instant now = Instant::now();
+        std::string answer = respond(line, now);
+        if (desktop) desktop->refreshTray(now);
+        return answer;
+      });
       return reply ? *reply : busy;
     };
   };
@@ -235,54 +216,22 @@ int run(const std::filesystem::path& dataDirectory) {
   auto menuServer = std::make_unique<ControlServer>(
       dataDirectory / std::string(MenuCommandLine::socketName),
       relayed([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }), busy);
-  // The desktop's news reaches the tracker on the owner thread, like every request.
-  const auto onOwner = [&](const char* what, std::function<void()> work) {
-    owner.schedule([what, work = std::move(work)] {
-      try {
-        work();
-      } catch (const std::exception& error) {
-        complain(std::string(what) + ": " + describe(error));
-      }
-    });
-  };
-  DesktopEvents desktopEvents(DesktopEvents::Handlers{
-      [&](std::function<void()> done) {
-        onOwner("Couldn't end the session before sleep", [&, done] {
-          if (const auto event = tracker->sleeping(Instant::now())) announce(*event);
-          done();
-        });
-      },
-      [&](std::function<void()> done) {
-        onOwner("Couldn't end the session before power-off", [&, done] {
-          (void)tracker->stop(Instant::now(), EndReason::quit);
-          done();
-        });
-      },
-      [&](std::uint64_t key) {
-        onOwner("Couldn't resume", [&, key] {
-          const auto it = announced.find(key);
-          if (it == announced.end() || !tracker->canResume(it->second, Instant::now())) return;
-          const WorkSession resumed = tracker->resume(it->second, Instant::now());
-          const auto project = store->project(resumed.projectId);
-          say(CommandLineTool::Formatter(Instant::now(), Calendar::current())
-                  .resume(SessionResult{WireRecords::sessionInfo(resumed, project ? project->name : "?", Instant::now())}));
-        });
-      }});
-  owner.schedule([&] {
-    desktop = &desktopEvents;
-    if (const auto& event = tracker->recoveryEvent()) announce(*event);
-  });
+  HostDesktop hostDesktop(*tracker, webActions, schedule,
+                          ProcessInfo::executable(nullptr).parent_path().parent_path() / "Resources" / "icons");
   // Said once: without a source of idle time, sessions only stop by hand or by sleep.
   owner.schedule([] {
     if (!IdleTime::seconds()) say(std::string(MenuCommandLine::unseenInput));
   });
   // The window is optional: the host runs on without it. It is ready before the sockets are.
-  WebActions webActions(control, menu);
   std::unique_ptr<WebServer> web;
   std::string windowOff = webPort.problem.value_or("Lumetra's window is off: LUMETRA_WEB_PORT or its setting says so.");
   if (webPort.port) {
-    const auto relayWeb = [&schedule](std::function<std::string()> work) {
-      return ControlServer::relay(ControlServer::busyTimeout, schedule, std::move(work));
+    const auto relayWeb = [&schedule, &desktop](std::function<std::string()> work) {
+      return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, work = std::move(work)] {
+        std::string answer = work();
+        if (desktop) desktop->refreshTray(Instant::now());
+        return answer;
+      });
     };
     web = std::make_unique<WebServer>(
         WebServer::Handlers{
@@ -296,8 +245,12 @@ int run(const std::filesystem::path& dataDirectory) {
     }
   }
   if (!web) say(windowOff);
-  owner.schedule([&menu, address = web ? web->address() : "", port = web ? web->port() : 0, windowOff] {
+  owner.schedule([&, address = web ? web->address() : "", port = web ? web->port() : 0, windowOff] {
     menu.setWindow(address, port, windowOff);
+    hostDesktop.setWindow(address);
+    desktop = &hostDesktop;
+    if (const auto& event = tracker->recoveryEvent()) desktop->announce(*event);
+    desktop->refreshTray(Instant::now());
   });
   try {
     menuServer->start();

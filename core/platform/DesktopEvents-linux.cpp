@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/DesktopEvents.hpp"
+#include "platform/StatusItem.hpp"
 #include "platform/ThreadSafety.hpp"
 
 namespace lumetra {
@@ -39,6 +40,7 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
   Mutex lock;
   std::deque<std::pair<std::string, std::uint64_t>> toNotify GUARDED_BY(lock);
   std::vector<Lock> toRelease GUARDED_BY(lock);
+  std::optional<Tray> toShow GUARDED_BY(lock);
   bool stopping GUARDED_BY(lock) = false;
 
   // The events thread's own.
@@ -48,6 +50,7 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
   int shutdownLock = -1;
   std::optional<bool> serverHasActions;
   std::map<std::uint32_t, std::uint64_t> sent;  // notification id → key
+  std::unique_ptr<StatusItem> tray;
   std::thread thread;
 
   ~State() {
@@ -187,14 +190,24 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
     for (;;) {
       std::deque<std::pair<std::string, std::uint64_t>> notes;
       std::vector<Lock> releases;
+      std::optional<Tray> shown;
       {
         MutexLock held(lock);
         if (stopping) break;
         notes.swap(toNotify);
         releases.swap(toRelease);
+        shown.swap(toShow);
       }
       for (const Lock what : releases) release(what);
       for (const auto& [body, key] : notes) send(body, key);
+      if (shown && session) {
+        if (!tray) {
+          tray = std::make_unique<StatusItem>(session, [this](const TrayChoice& choice) {
+            if (handlers.trayChosen) handlers.trayChosen(choice);
+          });
+        }
+        tray->show(*shown);
+      }
       std::vector<pollfd> fds{{wake[0], POLLIN, 0}};
       std::uint64_t until = UINT64_MAX;
       for (sd_bus* bus : {system, session}) {
@@ -220,6 +233,7 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
         (void)!::read(wake[0], drained, sizeof drained);
       }
     }
+    tray.reset();
     system = sd_bus_flush_close_unref(system);
     session = sd_bus_flush_close_unref(session);
   }
@@ -240,6 +254,14 @@ DesktopEvents::~DesktopEvents() {
     state_->poke();
     state_->thread.join();
   }
+}
+
+void DesktopEvents::showTray(const Tray& tray) {
+  {
+    MutexLock held(state_->lock);
+    state_->toShow = tray;
+  }
+  if (state_->wake[1] >= 0) state_->poke();
 }
 
 void DesktopEvents::notify(const std::string& body, std::uint64_t key) {

@@ -8,5 +8,6 @@ struct DesktopEvents::State {};
 DesktopEvents::DesktopEvents(Handlers) : state_(std::make_shared<State>()) {}
 DesktopEvents::~DesktopEvents() = default;
 void DesktopEvents::notify(const std::string&, std::uint64_t) {}
+void DesktopEvents::showTray(const Tray&) {}
 
 }  // namespace lumetra

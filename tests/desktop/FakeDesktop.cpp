@@ -3,7 +3,8 @@
 // --idle serves GNOME's idle monitor with the milliseconds written in FILE; --login serves
 // logind's Inhibit and emits PrepareForSleep(true) on SIGUSR1 and PrepareForShutdown(true) on
 // SIGHUP; --notifications serves a notification server with actions and invokes "resume" on
-// the last notification on SIGUSR2. What happens is appended to LOG, a line each.
+// the last notification on SIGUSR2; --watcher serves a StatusNotifierWatcher. What happens is
+// appended to LOG, a line each.
 #include <fcntl.h>
 #include <poll.h>
 #include <systemd/sd-bus.h>
@@ -62,6 +63,16 @@ int notify(sd_bus_message* call, void*, sd_bus_error*) {
   return sd_bus_reply_method_return(call, "u", ++lastNotification);
 }
 
+int registerItem(sd_bus_message* call, void*, sd_bus_error*) {
+  const char* service = nullptr;
+  if (sd_bus_message_read(call, "s", &service) < 0) return -EINVAL;
+  note(std::string("registered ") + service);
+  return sd_bus_reply_method_return(call, "");
+}
+
+const sd_bus_vtable watcherTable[] = {SD_BUS_VTABLE_START(0),
+                                      SD_BUS_METHOD("RegisterStatusNotifierItem", "s", "", registerItem, 0),
+                                      SD_BUS_VTABLE_END};
 const sd_bus_vtable idleTable[] = {SD_BUS_VTABLE_START(0),
                                    SD_BUS_METHOD("GetIdletime", "", "t", getIdletime, 0), SD_BUS_VTABLE_END};
 const sd_bus_vtable loginTable[] = {SD_BUS_VTABLE_START(0), SD_BUS_METHOD("Inhibit", "ssss", "h", inhibit, 0),
@@ -91,6 +102,10 @@ int main(int argc, char** argv) {
       sd_bus_add_object_vtable(bus, nullptr, "/org/freedesktop/login1", "org.freedesktop.login1.Manager", loginTable,
                                nullptr);
       names.push_back("org.freedesktop.login1");
+    } else if (flag == "--watcher") {
+      sd_bus_add_object_vtable(bus, nullptr, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher", watcherTable,
+                               nullptr);
+      names.push_back("org.kde.StatusNotifierWatcher");
     } else if (flag == "--notifications") {
       sd_bus_add_object_vtable(bus, nullptr, "/org/freedesktop/Notifications", "org.freedesktop.Notifications",
                                notificationTable, nullptr);

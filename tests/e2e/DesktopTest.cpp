@@ -105,6 +105,39 @@ TEST_F(DesktopTest, PowerOffEndsTheSessionAsQuit) {
   EXPECT_THAT(app({"export"}).out, HasSubstr("\nGarden,"));  // kept, ended
 }
 
+// The tray registers with the watcher; its menu shows the session and its Stop stops it.
+TEST_F(DesktopTest, TheTrayMenuFollowsAndStops) {
+  start({"--watcher"});
+  ASSERT_EQ(app({"project", "add", "Garden"}).status, 0);
+  ASSERT_EQ(tool({"start", "Garden", "-d", "Beds"}).status, 0);
+  ASSERT_TRUE(seen("registered org.kde.StatusNotifierItem-")) << desktopLog();
+  const std::string service = [&] {
+    const std::string text = desktopLog(), mark = "registered ";
+    const auto at = text.find(mark) + mark.size();
+    return text.substr(at, text.find('\n', at) - at);
+  }();
+  const auto busctl = [&](std::vector<std::string> words) {
+    words.insert(words.begin(), {"--user", "call", service});
+    return test::runProcess("/usr/bin/busctl", words, {{"DBUS_SESSION_BUS_ADDRESS", bus}});
+  };
+  const auto layout = [&] {
+    const auto got = busctl({"/MenuBar", "com.canonical.dbusmenu", "GetLayout", "--", "iias", "0", "-1", "0"});
+    return got.out + got.err;
+  };
+  EXPECT_THAT(layout(), HasSubstr(R"("Tracking Garden \342\200\223 Beds, 0m")"));  // busctl's octal for –
+  EXPECT_THAT(layout(), HasSubstr("\"label\" s \"Stop\""));
+  const auto clicked = busctl({"/MenuBar", "com.canonical.dbusmenu", "Event", "isvu", "3", "clicked", "s", "", "0"});
+  ASSERT_EQ(clicked.status, 0) << clicked.err;
+  const auto until = std::chrono::steady_clock::now() + 5s;
+  while (tracking() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(tracking());
+  EXPECT_THAT(layout(), HasSubstr("\"Not tracking\""));
+  const auto icon = test::runProcess("/usr/bin/busctl", {"--user", "get-property", service, "/StatusNotifierItem",
+                                                         "org.kde.StatusNotifierItem", "IconName"},
+                                     {{"DBUS_SESSION_BUS_ADDRESS", bus}});
+  EXPECT_EQ(icon.out, "s \"lumetra-stopped\"\n");
+}
+
 // The desktop is the host's business: the tool starts without loading the bus or the web server.
 TEST(DesktopLinkTest, TheToolLinksNeitherTheBusNorTheWebServer) {
   const auto linked = test::runProcess("/usr/bin/readelf", {"-d", LUMETRA_TOOL_PATH});

@@ -1,0 +1,308 @@
+// The tray over sd-bus: StatusNotifierItem (as KDE specified it) and com.canonical.dbusmenu.
+#include <systemd/sd-bus.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/StatusItem.hpp"
+
+namespace lumetra {
+
+namespace {
+
+constexpr const char* kItemPath = "/StatusNotifierItem";
+constexpr const char* kItemInterface = "org.kde.StatusNotifierItem";
+constexpr const char* kMenuPath = "/MenuBar";
+constexpr const char* kMenuInterface = "com.canonical.dbusmenu";
+constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
+
+// The menu's fixed entries; a project's Start entry is its index from kFirstProject.
+enum : int { kRoot = 0, kLine, kSeparator, kStop, kResume, kStart, kSeparator2, kOpen, kQuit, kFirstProject = 100 };
+
+using Choice = DesktopEvents::TrayChoice;
+
+}  // namespace
+
+// What the bus callbacks need of the item, in one place.
+struct StatusItemCalls {
+  static StatusItem& item(void* data) { return *static_cast<StatusItem*>(data); }
+
+  struct Properties {
+    std::string label;
+    std::string type;  // "separator", or standard
+    bool enabled = true;
+    bool visible = true;
+    bool submenu = false;
+  };
+
+  static Properties properties(const StatusItem& item, int id) {
+    const auto& tray = item.tray_;
+    switch (id) {
+      case kRoot: return {.submenu = true};
+      case kLine: return {.label = tray.line, .enabled = false};
+      case kSeparator:
+      case kSeparator2: return {.type = "separator"};
+      case kStop: return {.label = "Stop", .enabled = tray.tracking};
+      case kResume:
+        return {.label = "Resume “" + tray.resumeProject.value_or("") + "”", .visible = tray.resumeProject.has_value()};
+      case kStart: return {.label = "Start", .enabled = !tray.projects.empty(), .submenu = true};
+      case kOpen: return {.label = "Open Lumetra", .visible = tray.windowOpen};
+      case kQuit: return {.label = "Quit"};
+      default: {
+        const auto index = static_cast<std::size_t>(id - kFirstProject);
+        if (id >= kFirstProject && index < tray.projects.size()) return {.label = tray.projects[index]};
+        return {.visible = false};
+      }
+    }
+  }
+
+  static std::vector<int> children(const StatusItem& item, int id) {
+    if (id == kRoot) return {kLine, kSeparator, kStop, kResume, kStart, kSeparator2, kOpen, kQuit};
+    std::vector<int> ids;
+    if (id == kStart) {
+      for (std::size_t i = 0; i < item.tray_.projects.size(); ++i) ids.push_back(kFirstProject + static_cast<int>(i));
+    }
+    return ids;
+  }
+
+  static int appendProperties(sd_bus_message* m, const StatusItem& item, int id) {
+    const Properties p = properties(item, id);
+    int r = sd_bus_message_open_container(m, 'a', "{sv}");
+    if (r >= 0 && !p.label.empty()) r = sd_bus_message_append(m, "{sv}", "label", "s", p.label.c_str());
+    if (r >= 0 && !p.type.empty()) r = sd_bus_message_append(m, "{sv}", "type", "s", p.type.c_str());
+    if (r >= 0 && !p.enabled) r = sd_bus_message_append(m, "{sv}", "enabled", "b", 0);
+    if (r >= 0 && !p.visible) r = sd_bus_message_append(m, "{sv}", "visible", "b", 0);
+    if (r >= 0 && p.submenu) r = sd_bus_message_append(m, "{sv}", "children-display", "s", "submenu");
+    return r >= 0 ? sd_bus_message_close_container(m) : r;
+  }
+
+  // (ia{sv}av): the entry, its properties and, down to `depth` (-1: all), its children.
+  static int appendLayout(sd_bus_message* m, const StatusItem& item, int id, int depth) {
+    int r = sd_bus_message_open_container(m, 'r', "ia{sv}av");
+    if (r >= 0) r = sd_bus_message_append(m, "i", id);
+    if (r >= 0) r = appendProperties(m, item, id);
+    if (r >= 0) r = sd_bus_message_open_container(m, 'a', "v");
+    if (depth != 0) {
+      for (const int child : children(item, id)) {
+        if (r >= 0) r = sd_bus_message_open_container(m, 'v', "(ia{sv}av)");
+        if (r >= 0) r = appendLayout(m, item, child, depth < 0 ? -1 : depth - 1);
+        if (r >= 0) r = sd_bus_message_close_container(m);
+      }
+    }
+    if (r >= 0) r = sd_bus_message_close_container(m);
+    return r >= 0 ? sd_bus_message_close_container(m) : r;
+  }
+
+  static int getLayout(sd_bus_message* call, void* data, sd_bus_error*) {
+    std::int32_t parent = 0, depth = -1;
+    if (int r = sd_bus_message_read(call, "ii", &parent, &depth); r < 0) return r;
+    sd_bus_message* reply = nullptr;
+    int r = sd_bus_message_new_method_return(call, &reply);
+    if (r >= 0) r = sd_bus_message_append(reply, "u", item(data).revision_);
+    if (r >= 0) r = appendLayout(reply, item(data), parent, depth);
+    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    return r;
+  }
+
+  static int getGroupProperties(sd_bus_message* call, void* data, sd_bus_error*) {
+    std::vector<int> ids;
+    if (sd_bus_message_enter_container(call, 'a', "i") >= 0) {
+      std::int32_t id = 0;
+      while (sd_bus_message_read(call, "i", &id) > 0) ids.push_back(id);
+    }
+    sd_bus_message* reply = nullptr;
+    int r = sd_bus_message_new_method_return(call, &reply);
+    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(ia{sv})");
+    for (const int id : ids) {
+      if (r >= 0) r = sd_bus_message_open_container(reply, 'r', "ia{sv}");
+      if (r >= 0) r = sd_bus_message_append(reply, "i", id);
+      if (r >= 0) r = appendProperties(reply, item(data), id);
+      if (r >= 0) r = sd_bus_message_close_container(reply);
+    }
+    if (r >= 0) r = sd_bus_message_close_container(reply);
+    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
+    sd_bus_message_unref(reply);
+    return r;
+  }
+
+  static int getProperty(sd_bus_message* call, void* data, sd_bus_error*) {
+    std::int32_t id = 0;
+    const char* name = nullptr;
+    if (int r = sd_bus_message_read(call, "is", &id, &name); r < 0) return r;
+    const Properties p = properties(item(data), id);
+    if (std::string_view(name) == "label") return sd_bus_reply_method_return(call, "v", "s", p.label.c_str());
+    if (std::string_view(name) == "enabled") return sd_bus_reply_method_return(call, "v", "b", p.enabled);
+    if (std::string_view(name) == "visible") return sd_bus_reply_method_return(call, "v", "b", p.visible);
+    return sd_bus_reply_method_return(call, "v", "s", "");
+  }
+
+  static void clicked(StatusItem& self, int id) {
+    const auto& tray = self.tray_;
+    const auto index = static_cast<std::size_t>(id - kFirstProject);
+    if (id == kStop && tray.tracking) self.choose_({Choice::Kind::stop, {}});
+    if (id == kResume && tray.resumeProject) self.choose_({Choice::Kind::resume, *tray.resumeProject});
+    if (id >= kFirstProject && index < tray.projects.size()) self.choose_({Choice::Kind::start, tray.projects[index]});
+    if (id == kOpen && tray.windowOpen) self.choose_({Choice::Kind::open, {}});
+    if (id == kQuit) self.choose_({Choice::Kind::quit, {}});
+  }
+
+  static int event(sd_bus_message* call, void* data, sd_bus_error*) {
+    std::int32_t id = 0;
+    const char* kind = nullptr;
+    if (int r = sd_bus_message_read(call, "is", &id, &kind); r < 0) return r;
+    if (std::string_view(kind) == "clicked") clicked(item(data), id);
+    return sd_bus_reply_method_return(call, "");
+  }
+
+  static int eventGroup(sd_bus_message* call, void* data, sd_bus_error*) {
+    if (sd_bus_message_enter_container(call, 'a', "(isvu)") >= 0) {
+      while (sd_bus_message_enter_container(call, 'r', "isvu") > 0) {
+        std::int32_t id = 0;
+        const char* kind = nullptr;
+        if (sd_bus_message_read(call, "is", &id, &kind) >= 0 && std::string_view(kind) == "clicked") {
+          clicked(item(data), id);
+        }
+        (void)sd_bus_message_skip(call, "vu");
+        (void)sd_bus_message_exit_container(call);
+      }
+    }
+    return sd_bus_reply_method_return(call, "ai", 0);
+  }
+
+  static int aboutToShow(sd_bus_message* call, void*, sd_bus_error*) { return sd_bus_reply_method_return(call, "b", 0); }
+  static int aboutToShowGroup(sd_bus_message* call, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(call, "aiai", 0, 0);
+  }
+  static int onWatcher(sd_bus_message* message, void* data, sd_bus_error*) {
+    const char *name = nullptr, *before = nullptr, *after = nullptr;
+    if (sd_bus_message_read(message, "sss", &name, &before, &after) >= 0 && std::string_view(name) == kWatcher &&
+        after && *after) {
+      item(data).registerWithWatcher();
+    }
+    return 0;
+  }
+  static int ignored(sd_bus_message* call, void*, sd_bus_error*) { return sd_bus_reply_method_return(call, ""); }
+  static int activate(sd_bus_message* call, void* data, sd_bus_error*) {
+    if (item(data).tray_.windowOpen) item(data).choose_({Choice::Kind::open, {}});
+    return sd_bus_reply_method_return(call, "");
+  }
+
+  static int text(sd_bus*, const char*, const char* interface, const char* property, sd_bus_message* reply,
+                  void* data, sd_bus_error*) {
+    const auto& tray = item(data).tray_;
+    const std::string_view name(property);
+    if (std::string_view(interface) == kMenuInterface && name == "Status") return sd_bus_message_append(reply, "s", "normal");
+    std::string value;
+    if (name == "Category") value = "ApplicationStatus";
+    if (name == "Id") value = "lumetra";
+    if (name == "Title") value = "Lumetra";
+    if (name == "Status") value = "Active";
+    if (name == "IconThemePath") value = tray.iconFolder;
+    if (name == "IconName") value = tray.tracking ? "lumetra-tracking" : "lumetra-stopped";
+    if (name == "TextDirection") value = "ltr";
+    return sd_bus_message_append(reply, "s", value.c_str());
+  }
+  static int toolTip(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void* data, sd_bus_error*) {
+    const auto& tray = item(data).tray_;
+    return sd_bus_message_append(reply, "(sa(iiay)ss)", tray.tracking ? "lumetra-tracking" : "lumetra-stopped", 0,
+                                 "Lumetra", tray.tooltip.c_str());
+  }
+  static int menuPath(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "o", kMenuPath);
+  }
+  static int yes(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "b", 1);
+  }
+  static int zero(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "i", 0);
+  }
+  static int version(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "u", 3);
+  }
+  static int noPixmaps(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "a(iiay)", 0);
+  }
+  static int noPaths(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*, sd_bus_error*) {
+    return sd_bus_message_append(reply, "as", 0);
+  }
+};
+
+namespace {
+
+using C = StatusItemCalls;
+
+const sd_bus_vtable kItemTable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("Category", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("Id", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("Title", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("Status", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("WindowId", "i", C::zero, 0, 0),
+    SD_BUS_PROPERTY("IconThemePath", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("IconName", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("IconPixmap", "a(iiay)", C::noPixmaps, 0, 0),
+    SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", C::toolTip, 0, 0),
+    SD_BUS_PROPERTY("ItemIsMenu", "b", C::yes, 0, 0),
+    SD_BUS_PROPERTY("Menu", "o", C::menuPath, 0, 0),
+    SD_BUS_METHOD("ContextMenu", "ii", "", C::ignored, 0),
+    SD_BUS_METHOD("Activate", "ii", "", C::activate, 0),
+    SD_BUS_METHOD("SecondaryActivate", "ii", "", C::ignored, 0),
+    SD_BUS_METHOD("Scroll", "is", "", C::ignored, 0),
+    SD_BUS_SIGNAL("NewIcon", "", 0),
+    SD_BUS_SIGNAL("NewToolTip", "", 0),
+    SD_BUS_SIGNAL("NewStatus", "s", 0),
+    SD_BUS_VTABLE_END};
+
+const sd_bus_vtable kMenuTable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("Version", "u", C::version, 0, 0),
+    SD_BUS_PROPERTY("TextDirection", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("Status", "s", C::text, 0, 0),
+    SD_BUS_PROPERTY("IconThemePath", "as", C::noPaths, 0, 0),
+    SD_BUS_METHOD("GetLayout", "iias", "u(ia{sv}av)", C::getLayout, 0),
+    SD_BUS_METHOD("GetGroupProperties", "aias", "a(ia{sv})", C::getGroupProperties, 0),
+    SD_BUS_METHOD("GetProperty", "is", "v", C::getProperty, 0),
+    SD_BUS_METHOD("Event", "isvu", "", C::event, 0),
+    SD_BUS_METHOD("EventGroup", "a(isvu)", "ai", C::eventGroup, 0),
+    SD_BUS_METHOD("AboutToShow", "i", "b", C::aboutToShow, 0),
+    SD_BUS_METHOD("AboutToShowGroup", "ai", "aiai", C::aboutToShowGroup, 0),
+    SD_BUS_SIGNAL("ItemsPropertiesUpdated", "a(ia{sv})a(ias)", 0),
+    SD_BUS_SIGNAL("LayoutUpdated", "ui", 0),
+    SD_BUS_VTABLE_END};
+
+}  // namespace
+
+StatusItem::StatusItem(sd_bus* bus, Choose choose)
+    : bus_(bus), choose_(std::move(choose)), name_("org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-1") {
+  (void)sd_bus_add_object_vtable(bus_, &slots_[0], kItemPath, kItemInterface, kItemTable, this);
+  (void)sd_bus_add_object_vtable(bus_, &slots_[1], kMenuPath, kMenuInterface, kMenuTable, this);
+  (void)sd_bus_request_name(bus_, name_.c_str(), 0);
+  // A watcher that starts later (the panel restarting, say) gets the item too.
+  (void)sd_bus_match_signal(bus_, &slots_[2], "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                            "NameOwnerChanged", C::onWatcher, this);
+  registerWithWatcher();
+}
+
+StatusItem::~StatusItem() {
+  for (sd_bus_slot*& slot : slots_) slot = sd_bus_slot_unref(slot);
+  (void)sd_bus_release_name(bus_, name_.c_str());
+}
+
+void StatusItem::registerWithWatcher() {
+  (void)sd_bus_call_method_async(bus_, nullptr, kWatcher, "/StatusNotifierWatcher", kWatcher,
+                                 "RegisterStatusNotifierItem", nullptr, nullptr, "s", name_.c_str());
+}
+
+void StatusItem::show(const DesktopEvents::Tray& tray) {
+  if (tray == tray_) return;
+  const bool iconChanged = tray.tracking != tray_.tracking || tray.iconFolder != tray_.iconFolder;
+  tray_ = tray;
+  ++revision_;
+  (void)sd_bus_emit_signal(bus_, kMenuPath, kMenuInterface, "LayoutUpdated", "ui", revision_, 0);
+  (void)sd_bus_emit_signal(bus_, kItemPath, kItemInterface, "NewToolTip", "");
+  if (iconChanged) (void)sd_bus_emit_signal(bus_, kItemPath, kItemInterface, "NewIcon", "");
+}
+
+}  // namespace lumetra

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/DesktopEvents.hpp"
+
+struct sd_bus;
+struct sd_bus_slot;
+
+namespace lumetra {
+
+// The tray on the session bus: a StatusNotifierItem at /StatusNotifierItem and its menu, a
+// com.canonical.dbusmenu at /MenuBar, registered with the StatusNotifierWatcher now and again
+// whenever a watcher appears. Lives on the thread that owns the bus.
+class StatusItem {
+ public:
+  using Choose = std::function<void(const DesktopEvents::TrayChoice&)>;
+
+  StatusItem(sd_bus* bus, Choose choose);
+  ~StatusItem();
+  StatusItem(const StatusItem&) = delete;
+  StatusItem& operator=(const StatusItem&) = delete;
+
+  // Takes the new state; the icon, tooltip and menu follow, with their signals.
+  void show(const DesktopEvents::Tray& tray);
+
+ private:
+  void registerWithWatcher();
+
+  sd_bus* bus_;
+  Choose choose_;
+  std::string name_;
+  DesktopEvents::Tray tray_;
+  std::uint32_t revision_ = 1;
+  sd_bus_slot* slots_[3] = {nullptr, nullptr, nullptr};
+
+  friend struct StatusItemCalls;
+};
+
+}  // namespace lumetra
