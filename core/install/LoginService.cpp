@@ -148,12 +148,23 @@ bool launchedByServiceManager(const Environment& environment) {
   return it != environment.end() && !it->second.empty();
 }
 
+namespace {
+bool unitEnabled(ServiceManager& manager, const Environment& environment) {
+  // Asking the manager costs a process, so only when there is a unit to ask about.
+  return fs::exists(unitFile(environment)) && manager.available() &&
+         manager.control({"is-enabled", std::string(unitName)});
+}
+}  // namespace
+
+bool enabled(ServiceManager& manager, const Environment& environment) {
+  return unitEnabled(manager, environment) || fs::exists(autostartFile(environment));
+}
+
 bool handsOff(const RunMode& mode, ServiceManager& manager, const Environment& environment) {
   const bool launched = launchedByServiceManager(environment);
-  // Asking the manager costs a process, so only when there is a unit to ask about.
-  if (mode.isScratch() || launched || !fs::exists(unitFile(environment))) return false;
-  const bool enabled = manager.available() && manager.control({"is-enabled", std::string(unitName)});
-  return mode.handsOffToLaunchd(enabled, launched);
+  if (mode.isScratch() || launched) return false;
+  const bool unit = unitEnabled(manager, environment);
+  return mode.handsOffToLaunchd(unit || fs::exists(autostartFile(environment)), launched) && unit;
 }
 
 }  // namespace lumetra::LoginService

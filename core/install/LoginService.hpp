@@ -29,10 +29,13 @@ inline constexpr std::string_view unitName = "lumetra.service";
 std::string install(ServiceManager& manager, const std::filesystem::path& app, const Environment& environment);
 std::string uninstall(ServiceManager& manager, const Environment& environment);
 
+// Whether Lumetra starts at login: its unit is enabled, or its autostart entry is there.
+[[nodiscard]] bool enabled(ServiceManager& manager, const Environment& environment);
 // Whether systemd started this process (it sets INVOCATION_ID for every service it runs).
 [[nodiscard]] bool launchedByServiceManager(const Environment& environment);
-// Whether a host started by hand should leave running to the service instead: the unit is
-// enabled, this process isn't its, and it isn't a scratch run.
+// Whether a host started by hand should leave running to the service instead: Lumetra starts at
+// login, this process isn't the service's, it isn't a scratch run, and there is a unit to start
+// (an autostart entry has no service to hand off to).
 [[nodiscard]] bool handsOff(const RunMode& mode, ServiceManager& manager, const Environment& environment);
 
 }  // namespace lumetra::LoginService

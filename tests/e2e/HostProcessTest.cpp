@@ -78,6 +78,8 @@ TEST_F(HostProcessTest, MenuActionsAndTheirRefusals) {
   const std::string unseen = "Sessions would stop after 15 minutes without input, but Lumetra can't see keyboard and "
                              "mouse activity here, so sessions won't stop by themselves when you step away.\n";
   EXPECT_EQ(app({"idle-timeout", "15"}).out, unseen);
+  EXPECT_THAT(log(), testing::HasSubstr("\nLumetra can't see keyboard and mouse activity here, so sessions won't stop by "
+                                        "themselves when you step away.\n"));
   EXPECT_EQ(app({"idle-timeout"}).out, unseen);
   EXPECT_EQ(app({"session", "add", "Yard", "2024-05-01 09:00", "2024-05-01 10:00", "-d", "Beds"}).status, 0);
   // The tracked session ran under a second and wasn't kept, so this one is session 1.
