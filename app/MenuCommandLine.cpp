@@ -10,10 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "actions/ProjectActions.hpp"
-#include "actions/ReportActions.hpp"
-#include "actions/SessionActions.hpp"
-#include "actions/SettingActions.hpp"
+#include "actions/ActionRecords.hpp"
 #include "cli/Formatter.hpp"
 #include "control/ProjectInfo.hpp"
 #include "control/SessionInfo.hpp"
