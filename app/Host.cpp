@@ -95,6 +95,59 @@ bool takeOverLegacyData(const std::filesystem::path& earlier, const std::filesys
 }
 
 
+// Opens the store and checks its pages; nothing, after saying why, when it can't be used.
+std::unique_ptr<Store> openStore(const std::filesystem::path& databasePath) {
+  // Files from before the host made its files private are made so now; SQLite gives the journal
+  // files the database's own mode.
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    (void)FileSystem::setMode(databasePath.string() + suffix, 0600);
+  }
+  try {
+    auto store = std::make_unique<Store>(databasePath.string());
+    if (const auto damage = store->damage()) {
+      complain(damagedSentence(databasePath, *damage));
+      return nullptr;
+    }
+    return store;
+  } catch (const DatabaseError& error) {
+    complain(error.isDamage() ? damagedSentence(databasePath, error.message()) : error.description());
+  } catch (const std::exception& error) {
+    complain(describe(error));
+  }
+  return nullptr;
+}
+
+// Takes the data folder's lock; false, after saying who has it, when another host does.
+bool lockFolder(FileLock& lock, const std::filesystem::path& dataDirectory, const std::filesystem::path& lockFile) {
+  if (lock.held()) {
+    lock.record(std::to_string(ProcessInfo::processId()) + "\n");
+    return true;
+  }
+  if (lock.error() != 0) {
+    complain("Couldn't lock the data folder " + dataDirectory.string() + ": " + std::strerror(lock.error()) + ".");
+  } else {
+    std::string holder = FileLock::recorded(lockFile);
+    while (!holder.empty() && holder.back() == '\n') holder.pop_back();
+    complain("Lumetra is already running on " + dataDirectory.string() +
+             (holder.empty() ? "" : " (process " + holder + ")") + ". Stop it first, or use another data folder.");
+  }
+  return false;
+}
+
+// The window, when its port choice allows and the port is free; otherwise nothing, and `whyOff`
+// says why.
+std::unique_ptr<WebServer> openWindow(const WebAccess::PortChoice& choice, WebServer::Handlers handlers,
+                                      WebServer::Relay relay, const std::string& busy, std::string& whyOff) {
+  whyOff = choice.problem.value_or("Lumetra's window is off: LUMETRA_WEB_PORT or its setting says so.");
+  if (!choice.port) return nullptr;
+  auto web = std::make_unique<WebServer>(std::move(handlers), std::move(relay), busy);
+  if (auto problem = web->start(*choice.port)) {
+    whyOff = *problem;
+    return nullptr;
+  }
+  return web;
+}
+
 }  // namespace
 
 int run(const std::filesystem::path& dataDirectory) {
@@ -127,40 +180,12 @@ int run(const std::filesystem::path& dataDirectory) {
 
   const auto lockFile = dataDirectory / std::string(lockName);
   FileLock lock(lockFile);
-  if (!lock.held()) {
-    if (lock.error() != 0) {
-      complain("Couldn't lock the data folder " + dataDirectory.string() + ": " + std::strerror(lock.error()) + ".");
-    } else {
-      std::string holder = FileLock::recorded(lockFile);
-      while (!holder.empty() && holder.back() == '\n') holder.pop_back();
-      complain("Lumetra is already running on " + dataDirectory.string() +
-               (holder.empty() ? "" : " (process " + holder + ")") + ". Stop it first, or use another data folder.");
-    }
-    return 1;
-  }
-  lock.record(std::to_string(ProcessInfo::processId()) + "\n");
+  if (!lockFolder(lock, dataDirectory, lockFile)) return 1;
   if (!mode.isScratch() && !moveFirst && !takeOverLegacyData(earlier, dataDirectory)) return 1;
 
   const auto databasePath = dataDirectory / std::string(Store::databaseName);
-  // Files from before the host made its files private are made so now; SQLite gives the journal
-  // files the database's own mode.
-  for (const char* suffix : {"", "-wal", "-shm"}) {
-    (void)FileSystem::setMode(databasePath.string() + suffix, 0600);
-  }
-  std::unique_ptr<Store> store;
-  try {
-    store = std::make_unique<Store>(databasePath.string());
-    if (const auto damage = store->damage()) {
-      complain(damagedSentence(databasePath, *damage));
-      return 1;
-    }
-  } catch (const DatabaseError& error) {
-    complain(error.isDamage() ? damagedSentence(databasePath, error.message()) : error.description());
-    return 1;
-  } catch (const std::exception& error) {
-    complain(describe(error));
-    return 1;
-  }
+  const std::unique_ptr<Store> store = openStore(databasePath);
+  if (!store) return 1;
   std::unique_ptr<Tracker> tracker;
   try {
     tracker = std::make_unique<Tracker>(*store, store->idleTimeout(), Instant::now());
@@ -199,15 +224,16 @@ int run(const std::filesystem::path& dataDirectory) {
   const std::string busy = ControlHandler::response(ControlHandler::busy());
   const ControlServer::Schedule schedule = [&owner](std::function<void()> job) { owner.schedule(std::move(job)); };
   // Every request runs on the owner thread; the tray follows what it changed.
-  const auto relayed = [&schedule, &busy, &desktop](auto respond) {
-    return [&schedule, &busy, &desktop, respond](const std::string& line) {
-      const auto reply = ControlServer::relay(ControlServer::busyTimeout, schedule, [&] {
-        const Instant now = Instant::now();
-        std::string answer = respond(line, now);
-        if (desktop) desktop->refreshTray(now);
-        return answer;
-      });
-      return reply ? *reply : busy;
+  const WebServer::Relay onOwner = [&schedule, &desktop](std::function<std::string()> work) {
+    return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, work = std::move(work)] {
+      std::string answer = work();
+      if (desktop) desktop->refreshTray(Instant::now());
+      return answer;
+    });
+  };
+  const auto relayed = [&onOwner, &busy](auto respond) {
+    return [&onOwner, &busy, respond](const std::string& line) {
+      return onOwner([&] { return respond(line, Instant::now()); }).value_or(busy);
     };
   };
   auto controlServer = std::make_unique<ControlServer>(
@@ -223,27 +249,12 @@ int run(const std::filesystem::path& dataDirectory) {
     if (!IdleTime::seconds()) say(std::string(MenuCommandLine::unseenInput));
   });
   // The window is optional: the host runs on without it. It is ready before the sockets are.
-  std::unique_ptr<WebServer> web;
-  std::string windowOff = webPort.problem.value_or("Lumetra's window is off: LUMETRA_WEB_PORT or its setting says so.");
-  if (webPort.port) {
-    const auto relayWeb = [&schedule, &desktop](std::function<std::string()> work) {
-      return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, work = std::move(work)] {
-        std::string answer = work();
-        if (desktop) desktop->refreshTray(Instant::now());
-        return answer;
-      });
-    };
-    web = std::make_unique<WebServer>(
-        WebServer::Handlers{
-            [&webActions](const std::string& body) { return webActions.control(body, Instant::now()); },
-            [&webActions](const std::string& body) { return webActions.menu(body, Instant::now()); },
-            [&webActions] { return webActions.revision(); }},
-        relayWeb, busy);
-    if (auto problem = web->start(*webPort.port)) {
-      windowOff = *problem;
-      web.reset();
-    }
-  }
+  std::string windowOff;
+  auto web = openWindow(webPort,
+                        {[&webActions](const std::string& body) { return webActions.control(body, Instant::now()); },
+                         [&webActions](const std::string& body) { return webActions.menu(body, Instant::now()); },
+                         [&webActions] { return webActions.revision(); }},
+                        onOwner, busy, windowOff);
   if (!web) say(windowOff);
   owner.schedule([&, address = web ? web->address() : "", port = web ? web->port() : 0, windowOff] {
     menu.setWindow(address, port, windowOff);
