@@ -301,15 +301,15 @@ std::string printed(const std::string& verb, const JSON& result, const CommandLi
   }
   if (verb.starts_with("project-")) {
     const auto change = WireCoding::fromJSON<ProjectChange>(result);
-    const std::string name = curlyQuoted(change.project.name);
+    const std::string projectName = curlyQuoted(change.project.name);
     const std::string stopped = change.stoppedRunning.value_or(false) ? " Its running session was stopped." : "";
-    if (verb == "project-add") return "Added project " + name + ".";
-    if (verb == "project-rename") return "Renamed " + curlyQuoted(change.oldName.value_or("")) + " to " + name + ".";
-    if (verb == "project-archive") return "Archived " + name + "." + stopped;
-    if (verb == "project-unarchive") return "Unarchived " + name + ".";
+    if (verb == "project-add") return "Added project " + projectName + ".";
+    if (verb == "project-rename") return "Renamed " + curlyQuoted(change.oldName.value_or("")) + " to " + projectName + ".";
+    if (verb == "project-archive") return "Archived " + projectName + "." + stopped;
+    if (verb == "project-unarchive") return "Unarchived " + projectName + ".";
     if (verb == "project-delete") {
       const auto count = change.deletedSessions.value_or(0);
-      return "Deleted " + name + " and its " + std::to_string(count) + " session" + (count == 1 ? "" : "s") + "." +
+      return "Deleted " + projectName + " and its " + std::to_string(count) + " session" + (count == 1 ? "" : "s") + "." +
              stopped;
     }
   }
@@ -367,7 +367,9 @@ const std::string& usage() {
         "it keeps your data, tracks time and answers the lumetra command-line tool.\n"
         "The commands below act on the running Lumetra, as its menu would.\n";
     for (std::size_t section = 0; section < kSections.size(); ++section) {
-      help += "\n" + std::string(kSections[section].title) + "\n";
+      help += '\n';
+      help += kSections[section].title;
+      help += '\n';
       for (const auto& action : actions()) {
         if (action.section == section) help += helpLines(action.synopsis, action.summary);
       }

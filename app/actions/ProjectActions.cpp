@@ -6,6 +6,12 @@ namespace {
 
 ProjectInfo info(const Project& project) { return {project.id, project.name, project.archived}; }
 
+ProjectChange changed(const Project& project) {
+  ProjectChange change;
+  change.project = info(project);
+  return change;
+}
+
 }  // namespace
 
 ProjectsReply ProjectActions::list(const ProjectsRequest& request) {
@@ -17,21 +23,25 @@ ProjectsReply ProjectActions::list(const ProjectsRequest& request) {
 }
 
 ProjectChange ProjectActions::add(const ProjectRequest& request, Instant now) {
-  return {.project = info(tracker_.createProject(request.name, now))};
+  return changed(tracker_.createProject(request.name, now));
 }
 
 ProjectChange ProjectActions::rename(const ProjectRequest& request) {
   if (!request.newName) throw ControlError(ControlError::Code::badRequest, "The request needs “new_name”.");
   const Project project = control_.findProject(request.name, "project");
   tracker_.renameProject(project.id, *request.newName);
-  return {.project = info(*tracker_.store().project(project.id)), .oldName = project.name};
+  ProjectChange change = changed(*tracker_.store().project(project.id));
+  change.oldName = project.name;
+  return change;
 }
 
 ProjectChange ProjectActions::setArchived(const ProjectRequest& request, bool archived, Instant now) {
   const Project project = control_.findProject(request.name, "project");
   const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
   tracker_.setArchived(project.id, archived, now);
-  return {.project = info(*tracker_.store().project(project.id)), .stoppedRunning = wasRunning && !tracker_.isTracking()};
+  ProjectChange change = changed(*tracker_.store().project(project.id));
+  change.stoppedRunning = wasRunning && !tracker_.isTracking();
+  return change;
 }
 
 ProjectChange ProjectActions::archive(const ProjectRequest& request, Instant now) {
@@ -47,12 +57,17 @@ ProjectChange ProjectActions::remove(const ProjectRequest& request, Instant now)
   const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
   const std::int64_t count = sessionCount(project.id);
   tracker_.deleteProject(project.id, now);
-  return {.project = info(project), .deletedSessions = count, .stoppedRunning = wasRunning && !tracker_.isTracking()};
+  ProjectChange change = changed(project);
+  change.deletedSessions = count;
+  change.stoppedRunning = wasRunning && !tracker_.isTracking();
+  return change;
 }
 
 ProjectChange ProjectActions::usage(const ProjectRequest& request) {
   const Project project = control_.findProject(request.name, "project");
-  return {.project = info(project), .sessions = sessionCount(project.id)};
+  ProjectChange change = changed(project);
+  change.sessions = sessionCount(project.id);
+  return change;
 }
 
 std::int64_t ProjectActions::sessionCount(std::int64_t projectId) {

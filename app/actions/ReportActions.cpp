@@ -47,7 +47,9 @@ Report ReportActions::report(const ReportRequest& request, Instant now) {
     for (const auto& name : *request.projects) only->push_back(control_.findProject(name, "report").id);
   }
   // All Time runs from the first session to now.
-  Report report{.range = period->label, .by = by};
+  Report report;
+  report.range = period->label;
+  report.by = by;
   report.from = period->from.value_or(std::min(store_.firstStart().value_or(now), now));
   report.to = period->to.value_or(now);
   report.firstDay = dayLabel(report.from, calendar);
@@ -71,7 +73,10 @@ Report ReportActions::report(const ReportRequest& request, Instant now) {
     auto& rows = bySpan[b];
     if (rows.empty()) continue;
     std::stable_sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
-    ReportGroup group{.label = buckets[b].label, .from = buckets[b].from, .to = buckets[b].to};
+    ReportGroup group;
+    group.label = buckets[b].label;
+    group.from = buckets[b].from;
+    group.to = buckets[b].to;
     for (const auto& [seconds, total] : rows) {
       group.projects.push_back({names[total->projectId], seconds, total->running});
       group.seconds += seconds;

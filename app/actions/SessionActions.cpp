@@ -7,6 +7,16 @@ namespace lumetra {
 
 using Code = ControlError::Code;
 
+namespace {
+
+SessionChange changed(SessionInfo session) {
+  SessionChange change;
+  change.session = std::move(session);
+  return change;
+}
+
+}  // namespace
+
 WorkSession SessionActions::existing(std::int64_t id) {
   if (auto session = tracker_.store().session(id)) return *session;
   throw ControlError(Code::sessionNotFound, "There's no session with id " + std::to_string(id) + ".");
@@ -34,7 +44,7 @@ SessionChange SessionActions::add(const SessionAddRequest& request, Instant now)
   const Project project = control_.findProject(request.project, "session add");
   // Times the store refuses anyway (an end before the start, or ahead of now) get its sentence.
   if (request.end > request.start && !(request.end > now)) refuseOverlaps(request.start, request.end, std::nullopt, now);
-  return {.session = info(tracker_.addSession(project.id, request.start, request.end, request.description, now), now)};
+  return changed(info(tracker_.addSession(project.id, request.start, request.end, request.description, now), now));
 }
 
 SessionChange SessionActions::edit(const SessionEditRequest& request, Instant now) {
@@ -48,12 +58,15 @@ SessionChange SessionActions::edit(const SessionEditRequest& request, Instant no
   }
   const auto end = request.end ? request.end : session.end;
   if ((!end || (*end > start && !(*end > now))) && start < now) refuseOverlaps(start, end, request.id, now);
-  return {.session = info(tracker_.editSession(request.id, projectId, start, end, now), now)};
+  return changed(info(tracker_.editSession(request.id, projectId, start, end, now), now));
 }
 
 SessionChange SessionActions::split(const SessionSplitRequest& request, Instant now) {
   const auto parts = tracker_.splitSession(request.id, request.at, request.first, request.second, now);
-  return {.first = info(parts.first, now), .second = info(parts.second, now)};
+  SessionChange change;
+  change.first = info(parts.first, now);
+  change.second = info(parts.second, now);
+  return change;
 }
 
 SessionChange SessionActions::merge(const SessionMergeRequest& request, Instant now) {
@@ -64,19 +77,20 @@ SessionChange SessionActions::merge(const SessionMergeRequest& request, Instant 
   const WorkSession& later = inOrder ? other : one;
   const auto description =
       request.description ? request.description : Store::mergedDescription(earlier.description, later.description);
-  return {.session = info(tracker_.mergeSessions(earlier.id, later.id, description, now), now)};
+  return changed(info(tracker_.mergeSessions(earlier.id, later.id, description, now), now));
 }
 
 SessionChange SessionActions::remove(const SessionIdRequest& request, Instant now) {
   const SessionInfo deleted = info(existing(request.id), now);
   tracker_.deleteSession(request.id);
-  return {.session = deleted};
+  return changed(deleted);
 }
 
 SessionNeighbours SessionActions::neighbours(const SessionIdRequest& request, Instant now) {
   const WorkSession session = existing(request.id);
   const auto found = tracker_.store().mergeableNeighbours(request.id, Tracker::mergeGapTolerance, now);
-  SessionNeighbours result{.session = info(session, now)};
+  SessionNeighbours result;
+  result.session = info(session, now);
   if (found.previous) result.previous = info(*found.previous, now);
   if (found.next) result.next = info(*found.next, now);
   return result;

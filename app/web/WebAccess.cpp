@@ -5,7 +5,7 @@
 namespace lumetra::WebAccess {
 
 std::optional<std::optional<int>> parsePort(std::string_view text) {
-  if (text == "off") return std::optional<int>();
+  if (text == "off") return std::optional<std::optional<int>>(std::in_place, std::nullopt);
   int port = -1;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
   if (error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535) return std::nullopt;
@@ -22,7 +22,8 @@ PortChoice choosePort(const std::optional<std::string>& variable, const std::opt
 }
 
 bool hostAllowed(std::string_view host, int port) {
-  const std::string suffix = ":" + std::to_string(port);
+  std::string suffix = ":";
+  suffix += std::to_string(port);
   if (!host.ends_with(suffix)) return false;
   const auto name = host.substr(0, host.size() - suffix.size());
   return name == "127.0.0.1" || name == "localhost";

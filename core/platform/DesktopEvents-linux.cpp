@@ -67,7 +67,7 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
   // Asks logind to wait for us before sleeping or powering off; -1 where it won't.
   int inhibit(Lock what) {
     if (!system) return -1;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
     sd_bus_message* reply = nullptr;
     int fd = -1;
     if (sd_bus_call_method(system, kLogin, kLoginPath, kLoginManager, "Inhibit", &error, &reply, "ssss",
@@ -130,7 +130,7 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
 
   bool actionsSupported() {
     if (serverHasActions) return *serverHasActions;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
     sd_bus_message* reply = nullptr;
     bool found = false;
     if (sd_bus_call_method(session, kNotifications, kNotificationsPath, kNotifications, "GetCapabilities", &error, &reply,
@@ -148,18 +148,18 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
   void send(const std::string& body, std::uint64_t key) {
     if (!session) return;
     const bool actions = actionsSupported();
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
     sd_bus_message* reply = nullptr;
-    const int sent = actions ? sd_bus_call_method(session, kNotifications, kNotificationsPath, kNotifications, "Notify",
+    const int called = actions ? sd_bus_call_method(session, kNotifications, kNotificationsPath, kNotifications, "Notify",
                                                   &error, &reply, "susssasa{sv}i", "Lumetra", 0u, "lumetra", "Lumetra",
                                                   body.c_str(), 2, "resume", "Resume", 0, -1)
-                             : sd_bus_call_method(session, kNotifications, kNotificationsPath, kNotifications, "Notify",
+                               : sd_bus_call_method(session, kNotifications, kNotificationsPath, kNotifications, "Notify",
                                                   &error, &reply, "susssasa{sv}i", "Lumetra", 0u, "lumetra", "Lumetra",
                                                   body.c_str(), 0, 0, -1);
     std::uint32_t id = 0;
-    if (sent >= 0 && actions && sd_bus_message_read(reply, "u", &id) >= 0) {
-      this->sent[id] = key;
-      while (this->sent.size() > kRemembered) this->sent.erase(this->sent.begin());
+    if (called >= 0 && actions && sd_bus_message_read(reply, "u", &id) >= 0) {
+      sent[id] = key;
+      while (sent.size() > kRemembered) sent.erase(sent.begin());
     }
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);

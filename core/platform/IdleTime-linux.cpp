@@ -109,7 +109,7 @@ std::optional<double> number(Bus& bus, const char* service, const char* path, co
                              const char* method, const char* type) {
   sd_bus* connection = bus.get();
   if (!connection) return std::nullopt;
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
   sd_bus_message* reply = nullptr;
   std::optional<double> value;
   if (sd_bus_call_method(connection, service, path, interface, method, &error, &reply, "") >= 0) {
@@ -149,7 +149,7 @@ std::optional<double> logind() {
   constexpr const char* service = "org.freedesktop.login1";
   constexpr const char* path = "/org/freedesktop/login1/session/auto";
   constexpr const char* interface = "org.freedesktop.login1.Session";
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
   int hint = 0;
   std::uint64_t since = 0;
   std::optional<double> seconds;

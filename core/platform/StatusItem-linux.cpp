@@ -36,23 +36,26 @@ struct StatusItemCalls {
     bool submenu = false;
   };
 
+  static Properties entry(std::string label, bool enabled = true, bool visible = true, bool submenu = false) {
+    return Properties{std::move(label), "", enabled, visible, submenu};
+  }
+
   static Properties properties(const StatusItem& item, int id) {
     const auto& tray = item.tray_;
     switch (id) {
-      case kRoot: return {.submenu = true};
-      case kLine: return {.label = tray.line, .enabled = false};
+      case kRoot: return entry("", true, true, true);
+      case kLine: return entry(tray.line, false);
       case kSeparator:
-      case kSeparator2: return {.type = "separator"};
-      case kStop: return {.label = "Stop", .enabled = tray.tracking};
-      case kResume:
-        return {.label = "Resume “" + tray.resumeProject.value_or("") + "”", .visible = tray.resumeProject.has_value()};
-      case kStart: return {.label = "Start", .enabled = !tray.projects.empty(), .submenu = true};
-      case kOpen: return {.label = "Open Lumetra", .visible = tray.windowOpen};
-      case kQuit: return {.label = "Quit"};
+      case kSeparator2: return Properties{"", "separator", true, true, false};
+      case kStop: return entry("Stop", tray.tracking);
+      case kResume: return entry("Resume “" + tray.resumeProject.value_or("") + "”", true, tray.resumeProject.has_value());
+      case kStart: return entry("Start", !tray.projects.empty(), true, true);
+      case kOpen: return entry("Open Lumetra", true, tray.windowOpen);
+      case kQuit: return entry("Quit");
       default: {
         const auto index = static_cast<std::size_t>(id - kFirstProject);
-        if (id >= kFirstProject && index < tray.projects.size()) return {.label = tray.projects[index]};
-        return {.visible = false};
+        if (id >= kFirstProject && index < tray.projects.size()) return entry(tray.projects[index]);
+        return entry("", true, false);
       }
     }
   }

@@ -180,7 +180,10 @@ std::vector<PeriodTotal> Store::periodTotals(const std::vector<std::pair<Instant
   std::optional<std::string> projectList;
   if (projectIds) {
     projectList = "[";
-    for (const auto id : *projectIds) *projectList += (projectList->size() > 1 ? "," : "") + std::to_string(id);
+    for (const auto id : *projectIds) {
+      if (projectList->size() > 1) *projectList += ',';
+      *projectList += std::to_string(id);
+    }
     *projectList += "]";
   }
   const SQLValue projects = projectList ? SQLValue(*projectList) : SQLValue(nullptr);
