@@ -223,11 +223,13 @@ int run(const std::filesystem::path& dataDirectory) {
   });
   const std::string busy = ControlHandler::response(ControlHandler::busy());
   const ControlServer::Schedule schedule = [&owner](std::function<void()> job) { owner.schedule(std::move(job)); };
-  // Every request runs on the owner thread; the tray follows what it changed.
-  const WebServer::Relay onOwner = [&schedule, &desktop](std::function<std::string()> work) {
-    return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, work = std::move(work)] {
+  // Every request runs on the owner thread; the tray follows what it changed (the page's
+  // once-a-second look at the revision changes nothing, so it costs the tray nothing).
+  const WebServer::Relay onOwner = [&schedule, &desktop, &store](std::function<std::string()> work) {
+    return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, &store, work = std::move(work)] {
+      const auto before = store->revision();
       std::string answer = work();
-      if (desktop) desktop->refreshTray(Instant::now());
+      if (desktop && store->revision() != before) desktop->refreshTray(Instant::now());
       return answer;
     });
   };

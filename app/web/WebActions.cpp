@@ -2,6 +2,7 @@
 
 #include "MenuCommandLine.hpp"
 #include "cli/Formatter.hpp"
+#include "control/ControlRequest.hpp"
 #include "control/ProjectsResult.hpp"
 #include "control/SessionResult.hpp"
 #include "control/SessionsResult.hpp"
@@ -62,9 +63,16 @@ std::string field(const std::string& body, const char* key) {
 WebActions::WebActions(ControlHandler& control, MenuHandler& menu) : control_(control), menu_(menu) {}
 
 std::string WebActions::control(const std::string& body, Instant now) {
+  // Decoded once (an import's body is the whole file): its command picks the sentence.
+  ControlRequest request;
+  try {
+    request = WireCoding::decode<ControlRequest>(body);
+  } catch (const WireError&) {
+    return control_.respond(body, now);  // the same refusal the socket gives
+  }
   const Formatter formatter(now, control_.calendar());
-  return withText(control_.respond(body, now),
-                  [&](const JSON& result) { return controlText(field(body, "command"), result, formatter); });
+  return withText(control_.respond(request, now),
+                  [&](const JSON& result) { return controlText(request.command, result, formatter); });
 }
 
 std::string WebActions::menu(const std::string& body, Instant now) {

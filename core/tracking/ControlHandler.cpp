@@ -75,14 +75,18 @@ std::string ControlHandler::response(const ControlError& error) {
 ControlHandler::ControlHandler(Tracker& tracker, Calendar calendar) : tracker_(tracker), calendar_(std::move(calendar)) {}
 
 std::string ControlHandler::respond(const std::string& data, Instant now) {
+  ControlRequest request;
+  try {
+    request = WireCoding::decode<ControlRequest>(data);
+  } catch (const WireError& error) {
+    return response(ControlError(Code::badRequest, "The request isn't valid: " + error.description()));
+  }
+  return respond(request, now);
+}
+
+std::string ControlHandler::respond(const ControlRequest& request, Instant now) {
   tracker_.store().owner().assertHeld();
   try {
-    ControlRequest request;
-    try {
-      request = WireCoding::decode<ControlRequest>(data);
-    } catch (const WireError& error) {
-      throw ControlError(Code::badRequest, "The request isn't valid: " + error.description());
-    }
     if (request.version > ControlProtocol::version) {
       throw ControlError(Code::unsupportedVersion,
                          "This copy of Lumetra is older than the command-line tool. Update the app.");

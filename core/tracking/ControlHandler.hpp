@@ -42,6 +42,8 @@ class ControlHandler {
 
   // One request line in, one reply line out. `now` is the request's one instant.
   [[nodiscard]] std::string respond(const std::string& data, Instant now);
+  // The same for a request already decoded.
+  [[nodiscard]] std::string respond(const ControlRequest& request, Instant now);
 
   // The project a person means by `name`: the exact name, else the one name equal to it
   // ignoring case (all of Unicode). Throws ControlError badRequest ("<command> needs a project

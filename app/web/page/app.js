@@ -263,6 +263,18 @@ function refuseIn(errorId, error) {
   $(errorId).hidden = false;
 }
 
+// Runs a dialog's action: closes it and says what happened, or shows the refusal in it.
+async function submit(dialogId, errorId, work) {
+  try {
+    const reply = await work();
+    $(dialogId).close();
+    if (reply && reply.text) say(reply.text);
+    await refresh();
+  } catch (error) {
+    refuseIn(errorId, error);
+  }
+}
+
 let editing = null;
 
 function editSession(session) {
@@ -282,32 +294,23 @@ function editSession(session) {
   open('session-dialog', 'session-error');
 }
 
-async function saveSession() {
+function saveSession() {
   const s = editing;
   const project = $('session-project').value;
   const start = isoOf($('session-start').value);
   const end = $('session-end').value ? isoOf($('session-end').value) : null;
   const description = $('session-description').value;
-  try {
-    let reply;
-    if (!s) {
-      reply = await menu('session-add', { project, start, end, description: description || null });
-    } else {
-      const changes = {};
-      if (project !== s.project) changes.project = project;
-      if (start !== s.start) changes.start = start;
-      if (end && end !== s.end) changes.end = end;
-      if (Object.keys(changes).length) reply = await menu('session-edit', { id: s.id, ...changes });
-      if (description !== (s.description || '')) {
-        reply = await control('describe', { session_id: s.id, description });
-      }
-    }
-    $('session-dialog').close();
-    if (reply && reply.text) say(reply.text);
-    await refresh();
-  } catch (error) {
-    refuseIn('session-error', error);
-  }
+  return submit('session-dialog', 'session-error', async () => {
+    if (!s) return menu('session-add', { project, start, end, description: description || null });
+    const changes = {};
+    if (project !== s.project) changes.project = project;
+    if (start !== s.start) changes.start = start;
+    if (end && end !== s.end) changes.end = end;
+    let reply = null;
+    if (Object.keys(changes).length) reply = await menu('session-edit', { id: s.id, ...changes });
+    if (description !== (s.description || '')) reply = await control('describe', { session_id: s.id, description });
+    return reply;
+  });
 }
 
 let splitting = null;
@@ -320,15 +323,9 @@ function splitSession(session) {
   open('split-dialog', 'split-error');
 }
 
-async function saveSplit() {
-  try {
-    const reply = await menu('session-split', { id: splitting.id, at: isoOf($('split-at').value) });
-    $('split-dialog').close();
-    say(reply.text);
-    await refresh();
-  } catch (error) {
-    refuseIn('split-error', error);
-  }
+function saveSplit() {
+  return submit('split-dialog', 'split-error',
+    () => menu('session-split', { id: splitting.id, at: isoOf($('split-at').value) }));
 }
 
 async function mergeSession(session) {
@@ -344,16 +341,8 @@ async function mergeSession(session) {
       buttons.append(element('button', {
         type: 'button', className: 'primary merge-with',
         textContent: `Merge with ${clock(other.start)} – ${other.end ? clock(other.end) : 'now'}`,
-        onclick: async () => {
-          try {
-            const merged = await menu('session-merge', { id: session.id, next_id: other.id });
-            $('merge-dialog').close();
-            say(merged.text);
-            await refresh();
-          } catch (error) {
-            refuseIn('merge-error', error);
-          }
-        },
+        onclick: () => submit('merge-dialog', 'merge-error',
+          () => menu('session-merge', { id: session.id, next_id: other.id })),
       }));
     }
   } catch (error) {
@@ -400,15 +389,9 @@ function renameProject(project) {
   open('rename-dialog', 'rename-error');
 }
 
-async function saveRename() {
-  try {
-    const reply = await menu('project-rename', { name: renaming.name, new_name: $('rename-name').value });
-    $('rename-dialog').close();
-    say(reply.text);
-    await refresh();
-  } catch (error) {
-    refuseIn('rename-error', error);
-  }
+function saveRename() {
+  return submit('rename-dialog', 'rename-error',
+    () => menu('project-rename', { name: renaming.name, new_name: $('rename-name').value }));
 }
 
 async function deleteProject(project) {
@@ -521,16 +504,7 @@ function wire() {
   $('session-form').addEventListener('submit', (event) => { event.preventDefault(); saveSession(); });
   $('split-form').addEventListener('submit', (event) => { event.preventDefault(); saveSplit(); });
   $('rename-form').addEventListener('submit', (event) => { event.preventDefault(); saveRename(); });
-  $('confirm-yes').addEventListener('click', async () => {
-    try {
-      const reply = await confirmed();
-      $('confirm-dialog').close();
-      say(reply.text);
-      await refresh();
-    } catch (error) {
-      refuseIn('confirm-error', error);
-    }
-  });
+  $('confirm-yes').addEventListener('click', () => submit('confirm-dialog', 'confirm-error', confirmed));
   $('project-form').addEventListener('submit', (event) => {
     event.preventDefault();
     act(() => menu('project-add', { name: $('project-name').value }))
