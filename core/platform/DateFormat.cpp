@@ -3,6 +3,7 @@
 #include <unicode/calendar.h>
 #include <unicode/smpdtfmt.h>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace lumetra {
@@ -32,7 +33,47 @@ DateFormat::Impl& DateFormat::impl() const {
   });
 }
 
+namespace {
+
+// The pattern written out from the calendar's fields when it holds nothing but the numeric
+// fields yyyy, MM, dd, HH, mm and ss between literal punctuation, as every pattern of ours does;
+// nullopt for anything else. Gives what ICU gives for these fields in en_US_POSIX, without
+// building a formatter, which costs a short-lived process more than all its other date work.
+std::optional<std::string> numericFields(const std::string& pattern, const Calendar::DateParts& parts) {
+  if (parts.year < 1 || parts.year > 9999) return std::nullopt;
+  std::string out;
+  for (std::size_t at = 0; at < pattern.size();) {
+    const char letter = pattern[at];
+    std::size_t run = 1;
+    while (at + run < pattern.size() && pattern[at + run] == letter) ++run;
+    const bool isLetter = (letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z');
+    if (!isLetter) {
+      if (letter == '\'') return std::nullopt;  // quoted text: left to ICU
+      out.append(run, letter);
+    } else {
+      int value = 0;
+      switch (letter) {
+        case 'y': value = parts.year; break;
+        case 'M': value = parts.month; break;
+        case 'd': value = parts.day; break;
+        case 'H': value = parts.hour; break;
+        case 'm': value = parts.minute; break;
+        case 's': value = parts.second; break;
+        default: return std::nullopt;
+      }
+      if (run != (letter == 'y' ? 4U : 2U)) return std::nullopt;
+      char digits[8];
+      out.append(digits, static_cast<std::size_t>(std::snprintf(digits, sizeof digits, "%0*d", static_cast<int>(run), value)));
+    }
+    at += run;
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string DateFormat::format(Instant instant) const {
+  if (auto text = numericFields(pattern_, calendar_.parts(instant))) return std::move(*text);
   icu::UnicodeString text;
   impl().format->format(instant.seconds * 1000.0, text);
   std::string out;

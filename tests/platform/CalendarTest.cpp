@@ -1,5 +1,6 @@
 // Calendar arithmetic where it goes wrong: clock changes, week starts by locale, month ends.
 #include "platform/Calendar.hpp"
+#include "platform/DateFormat.hpp"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,21 @@ TEST(CalendarTest, WeeksByLocaleAndMonthEnds) {
   EXPECT_EQ(german.startOfMonth(localTime(2024, 3, 31, 23, 30)), localTime(2024, 3, 1, 0, 0));
   EXPECT_EQ(german.addingMonths(localTime(2024, 1, 31, 10, 0), 1), localTime(2024, 2, 29, 10, 0));
   EXPECT_EQ(german.addingMonths(localTime(2024, 12, 15, 10, 0), 1), localTime(2025, 1, 15, 10, 0));
+}
+
+// Given numeric patterns, which are written out from the calendar's fields, expect ICU's own
+// formatting: a quoted literal sends the same pattern through ICU for comparison.
+TEST(CalendarTest, NumericPatternsFormatAsICUDoes) {
+  const Calendar zones[] = {berlin, Calendar("America/St_Johns"), Calendar("Asia/Kathmandu"), Calendar("UTC")};
+  const Instant instants[] = {localTime(2024, 3, 31, 1, 59), localTime(2024, 3, 31, 3, 0),
+                              localTime(2024, 10, 27, 2, 30) + 3600, Instant(-1.5), Instant(253402300799.0),
+                              Instant(1e6 + 0.999), Instant(-62200000000.0)};
+  for (const auto& zone : zones) {
+    for (const char* pattern : {"yyyy-MM-dd HH:mm:ss", "HH:mm", "yyyy-MM-dd"}) {
+      const DateFormat ours(pattern, zone), icu(std::string(pattern) + "''", zone);
+      for (const auto instant : instants) EXPECT_EQ(ours.format(instant) + "'", icu.format(instant)) << pattern;
+    }
+  }
 }
 
 }  // namespace
