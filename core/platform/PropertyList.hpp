@@ -6,8 +6,9 @@
 
 namespace lumetra::PropertyList {
 
-// The text stored under `key` in the top-level dictionary of a property-list file (XML or
-// binary); nothing when the file can't be read or parsed, or the value is missing or not text.
+// The text stored under `key` in the top-level dictionary of an XML property-list file, the form
+// bundles are built with here; nothing when the file can't be read or parsed (a binary one
+// included), or the value is missing or not text.
 [[nodiscard]] std::optional<std::string> string(const std::filesystem::path& file, const char* key);
 
 }  // namespace lumetra::PropertyList
