@@ -6,6 +6,8 @@
 #include <memory>
 #include <semaphore>
 #include <string_view>
+#include <system_error>
+#include <utility>
 
 #include "control/ControlProtocol.hpp"
 #include "control/SocketAddress.hpp"
@@ -24,6 +26,9 @@ ControlServer::~ControlServer() {
   stop();
   MutexLock lock(activeLock_);
   lock.wait(activeDone_, [this]() REQUIRES(activeLock_) { return active_ == 0; });
+  closing_ = true;
+  jobArrived_.notify_all();
+  lock.wait(workersDone_, [this]() REQUIRES(activeLock_) { return workers_ == 0; });
 }
 
 void ControlServer::start() {
@@ -164,17 +169,47 @@ bool ControlServer::readFrom(Reading& reading) {
 }
 
 void ControlServer::dispatch(FileDescriptor connection, std::string request) {
-  {
-    MutexLock lock(activeLock_);
-    if (active_ >= maxActive) {
-      UnixSocket::sendWithoutWaiting(connection.get(), busyReply_ + "\n");
-      return;
-    }
-    ++active_;
+  MutexLock lock(activeLock_);
+  if (active_ >= maxActive) {
+    UnixSocket::sendWithoutWaiting(connection.get(), busyReply_ + "\n");
+    return;
   }
-  std::thread([this, connection = std::move(connection), request = std::move(request)]() mutable {
-    serve(std::move(connection), std::move(request));
-  }).detach();
+  ++active_;
+  jobs_.push_back(Job{std::move(connection), std::move(request)});
+  // Idle workers each take one job; a new one starts only when they are too few.
+  if (std::cmp_greater(jobs_.size(), idle_)) {
+    try {
+      std::thread([this] { work(); }).detach();
+      ++workers_;
+    } catch (const std::system_error&) {
+      // No thread to be had: this request goes unanswered rather than waiting for nobody.
+      jobs_.pop_back();
+      if (--active_ == 0) activeDone_.notify_all();
+    }
+  } else {
+    jobArrived_.notify_one();
+  }
+}
+
+void ControlServer::work() {
+  for (bool answered = false;; answered = true) {
+    Job job;
+    {
+      MutexLock lock(activeLock_);
+      if (answered && --active_ == 0) activeDone_.notify_all();
+      ++idle_;
+      const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(workerLinger));
+      lock.waitUntil(jobArrived_, until, [this]() REQUIRES(activeLock_) { return !jobs_.empty() || closing_; });
+      --idle_;
+      if (jobs_.empty()) {
+        if (--workers_ == 0) workersDone_.notify_all();
+        return;
+      }
+      job = std::move(jobs_.front());
+      jobs_.pop_front();
+    }
+    serve(std::move(job.connection), std::move(job.request));
+  }
 }
 
 void ControlServer::serve(FileDescriptor connection, std::string request) {
@@ -191,8 +226,6 @@ void ControlServer::serve(FileDescriptor connection, std::string request) {
     request = std::string();
     ProcessInfo::releaseFreeMemory();
   }
-  MutexLock lock(activeLock_);
-  if (--active_ == 0) activeDone_.notify_all();
 }
 
 std::optional<std::string> ControlServer::relay(double timeoutSeconds, const Schedule& schedule,

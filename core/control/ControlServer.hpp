@@ -19,6 +19,7 @@ namespace lumetra {
 // accepts connections and reads their requests, all at once and none for longer than
 // readTimeout; each complete request is answered on a worker thread of its own, at most
 // maxActive at a time, so neither slow senders nor slow requests hold up the next client.
+// Workers stay a while after answering, so a stream of requests reuses them.
 class ControlServer {
  public:
   // From request bytes (one line, no newline) to reply bytes (no newline). Runs on worker
@@ -38,6 +39,8 @@ class ControlServer {
   static constexpr int maxActive = 128;
   // Connections whose request is still arriving; a newcomer beyond it evicts the oldest.
   static constexpr std::size_t maxReading = 512;
+  // How long a worker waits for another request before it ends, in seconds.
+  static constexpr double workerLinger = 10;
   // A request at least this long hands its memory back to the system once answered.
   static constexpr std::size_t largeRequest = 1024 * 1024;
 
@@ -79,7 +82,15 @@ class ControlServer {
   void acceptPending(std::deque<Reading>& reading);
   // Reads what has arrived; true when the connection is done with (answered or dropped).
   bool readFrom(Reading& reading);
+  // A request read whole, waiting for a worker.
+  struct Job {
+    FileDescriptor connection;
+    std::string request;
+  };
+
   void dispatch(FileDescriptor connection, std::string request);
+  // A worker's life: jobs until none comes for workerLinger, or the server closes.
+  void work();
   void serve(FileDescriptor connection, std::string request);
 
   std::filesystem::path socketURL_;
@@ -93,7 +104,11 @@ class ControlServer {
 
   Mutex activeLock_;
   std::condition_variable activeDone_;
-  int active_ GUARDED_BY(activeLock_) = 0;  // requests being handled
+  int active_ GUARDED_BY(activeLock_) = 0;  // requests being handled, queued ones included
+  std::deque<Job> jobs_ GUARDED_BY(activeLock_);
+  std::condition_variable jobArrived_, workersDone_;
+  int workers_ GUARDED_BY(activeLock_) = 0, idle_ GUARDED_BY(activeLock_) = 0;
+  bool closing_ GUARDED_BY(activeLock_) = false;
 };
 
 }  // namespace lumetra

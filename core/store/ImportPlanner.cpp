@@ -132,16 +132,39 @@ ImportReport report(bool dryRun, bool allowOverlaps, const std::vector<ImportPla
 
 }  // namespace
 
-ImportPlanner::Outcome ImportPlanner::plan(const ImportFile& file, bool allowOverlaps, bool dryRun, const Stored& stored,
+ImportPlanner::Outcome ImportPlanner::plan(ImportFile file, bool allowOverlaps, bool dryRun, const Stored& stored,
                                            Instant now) {
   const auto& projects = stored.projects;
-  std::vector<ImportProblem> problems = file.problems;
+  std::vector<ImportProblem> problems = std::move(file.problems);
   std::map<std::string, std::int64_t> seenSources;  // source ID → line
   std::map<std::string, std::string> newProjects;   // folded name → name as first written
+  // What each name as written resolved to: once a name has been seen, its answer doesn't change.
+  struct Resolution {
+    std::optional<ImportPlan::ProjectRef> reference;
+    std::optional<std::string> problem;
+  };
+  std::unordered_map<std::string, Resolution> resolved;
+  const auto resolve = [&](const std::string& name) {
+    Resolution r;
+    if (name.empty()) {
+      r.problem = StoreError(StoreError::Case::emptyName).description();
+    } else if (const Project* existing = importMatch(projects, name)) {
+      r.reference = *existing;
+    } else if (const auto earlier = newProjects.find(Store::foldedName(name)); earlier != newProjects.end()) {
+      r.reference = ImportPlan::NewProject{earlier->second};
+    } else if (Store::startsLikeFormula(name)) {
+      r.problem = StoreError::leadingFormulaCharacter(StoreError::Field::projectName).description();
+    } else {
+      newProjects.emplace(Store::foldedName(name), name);
+      r.reference = ImportPlan::NewProject{name};
+    }
+    return r;
+  };
   std::int64_t skipped = 0;
   std::vector<ImportPlan> plans;
+  plans.reserve(file.rows.size());
 
-  for (const auto& row : file.rows) {
+  for (auto& row : file.rows) {
     std::vector<std::string> messages;
     std::optional<std::string> sourceId;
     if (row.sourceId) {
@@ -163,20 +186,11 @@ ImportPlanner::Outcome ImportPlanner::plan(const ImportFile& file, bool allowOve
       }
     }
 
-    std::optional<ImportPlan::ProjectRef> reference;
     const std::string name = Store::trimmed(row.project);
-    if (name.empty()) {
-      messages.push_back(StoreError(StoreError::Case::emptyName).description());
-    } else if (const Project* existing = importMatch(projects, name)) {
-      reference = *existing;
-    } else if (const auto earlier = newProjects.find(Store::foldedName(name)); earlier != newProjects.end()) {
-      reference = ImportPlan::NewProject{earlier->second};
-    } else if (Store::startsLikeFormula(name)) {
-      messages.push_back(StoreError::leadingFormulaCharacter(StoreError::Field::projectName).description());
-    } else {
-      newProjects.emplace(Store::foldedName(name), name);
-      reference = ImportPlan::NewProject{name};
-    }
+    auto found = resolved.find(name);
+    if (found == resolved.end()) found = resolved.emplace(name, resolve(name)).first;
+    const Resolution& resolution = found->second;
+    if (resolution.problem) messages.push_back(*resolution.problem);
 
     std::optional<std::string> description;
     try {
@@ -195,7 +209,7 @@ ImportPlanner::Outcome ImportPlanner::plan(const ImportFile& file, bool allowOve
       for (auto& message : messages) problems.push_back({row.line, std::move(message)});
       continue;
     }
-    plans.push_back(ImportPlan{row, *reference, description, sourceId});
+    plans.push_back(ImportPlan{std::move(row), *resolution.reference, std::move(description), std::move(sourceId)});
   }
 
   auto overlaps = importOverlaps(stored, plans, now);

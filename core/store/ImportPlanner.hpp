@@ -31,7 +31,8 @@ class ImportPlanner {
     ImportReport report;            // `imported` still false
   };
 
-  [[nodiscard]] static Outcome plan(const ImportFile& file, bool allowOverlaps, bool dryRun, const Stored& stored,
+  // The file's rows move into the plans.
+  [[nodiscard]] static Outcome plan(ImportFile file, bool allowOverlaps, bool dryRun, const Stored& stored,
                                     Instant now);
 };
 

@@ -186,7 +186,7 @@ class Store {
   // Plans every row of the file against what is stored (projects, source IDs imported before,
   // overlaps) and, unless it is a dry run or the report refuses it, stores the plans: all or
   // nothing, in one transaction. Throws only storage failures, after rolling back.
-  ImportReport importSessions(const ImportFile& file, bool allowOverlaps, bool dryRun, Instant now);
+  ImportReport importSessions(ImportFile file, bool allowOverlaps, bool dryRun, Instant now);
   // For each session that owns source IDs, the one stored first.
   [[nodiscard]] std::map<std::int64_t, std::string> sourceIds();
 

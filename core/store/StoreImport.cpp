@@ -10,7 +10,7 @@
 
 namespace lumetra {
 
-ImportReport Store::importSessions(const ImportFile& file, bool allowOverlaps, bool dryRun, Instant now) {
+ImportReport Store::importSessions(ImportFile file, bool allowOverlaps, bool dryRun, Instant now) {
   Transaction transaction(db_);
   // Which of the file's source IDs were imported before, in one read: the IDs go in as one JSON
   // array and each is looked up in the source index.
@@ -29,7 +29,7 @@ ImportReport Store::importSessions(const ImportFile& file, bool allowOverlaps, b
   const ImportPlanner::Stored stored{
       projects(true), [&](const std::string& id) { return importedBefore.contains(id); },
       [&](Instant start, Instant end) { return overlappingSessions(start, end, std::nullopt, now); }};
-  auto [plans, result] = ImportPlanner::plan(file, allowOverlaps, dryRun, stored, now);
+  auto [plans, result] = ImportPlanner::plan(std::move(file), allowOverlaps, dryRun, stored, now);
 
   if (!dryRun && result.canImport()) {
     std::map<std::string, std::int64_t> created;  // name → id of a project this import made

@@ -7,7 +7,6 @@
 #include "control/ControlResponse.hpp"
 #include "control/WireCoding.hpp"
 #include "csv/CSVImporter.hpp"
-#include "platform/DateFormat.hpp"
 #include "platform/UnicodeText.hpp"
 #include "tracking/WireRecords.hpp"
 
@@ -72,7 +71,8 @@ std::string ControlHandler::response(const ControlError& error) {
   }
 }
 
-ControlHandler::ControlHandler(Tracker& tracker, Calendar calendar) : tracker_(tracker), calendar_(std::move(calendar)) {}
+ControlHandler::ControlHandler(Tracker& tracker, Calendar calendar)
+    : tracker_(tracker), calendar_(std::move(calendar)), dayFormat_("yyyy-MM-dd", calendar_) {}
 
 std::string ControlHandler::respond(const std::string& data, Instant now) {
   ControlRequest request;
@@ -177,7 +177,7 @@ StatusResult ControlHandler::status(Instant now) {
     return composed.at(a.projectId) < composed.at(b.projectId);
   });
   result.todaySeconds = static_cast<std::int64_t>(std::trunc(sum));
-  result.date = DateFormat("yyyy-MM-dd", calendar_).format(now);
+  result.date = dayFormat_.format(now);
   if (const auto last = tracker_.resumableSession(now)) {
     result.lastSession = WireRecords::lastSessionInfo(*last, nameOf(names, last->projectId));
   }
@@ -271,8 +271,7 @@ SessionsResult ControlHandler::sessions(const ControlRequest& request, Instant n
 ImportReport ControlHandler::importSessions(const ControlRequest& request, Instant now) {
   if (!request.csv) throw ControlError(Code::badRequest, "import needs the CSV text.");
   // The file's local times are read in the host's zone, not the tool's.
-  const ImportFile file = CSVImporter::parse(*request.csv, calendar_);
-  return tracker_.store().importSessions(file, request.allowOverlaps.value_or(false), request.dryRun.value_or(false),
+  return tracker_.store().importSessions(CSVImporter::parse(*request.csv, calendar_), request.allowOverlaps.value_or(false), request.dryRun.value_or(false),
                                          now);
 }
 

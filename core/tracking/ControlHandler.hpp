@@ -14,6 +14,7 @@
 #include "control/StopResult.hpp"
 #include "store/ImportReport.hpp"
 #include "platform/Calendar.hpp"
+#include "platform/DateFormat.hpp"
 #include "tracking/Tracker.hpp"
 
 namespace lumetra {
@@ -37,7 +38,10 @@ class ControlHandler {
   // The user's calendar: where the day begins, how the status date is written, and the zone
   // imported local times are read in.
   [[nodiscard]] const Calendar& calendar() const { return calendar_; }
-  void setCalendar(Calendar calendar) { calendar_ = std::move(calendar); }
+  void setCalendar(Calendar calendar) {
+    calendar_ = std::move(calendar);
+    dayFormat_ = DateFormat("yyyy-MM-dd", calendar_);
+  }
   [[nodiscard]] Tracker& tracker() { return tracker_; }
 
   // One request line in, one reply line out. `now` is the request's one instant.
@@ -65,6 +69,7 @@ class ControlHandler {
 
   Tracker& tracker_;
   Calendar calendar_;
+  DateFormat dayFormat_;  // kept, so its calendar is built once and not at every status
 };
 
 }  // namespace lumetra

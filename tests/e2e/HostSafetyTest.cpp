@@ -184,7 +184,8 @@ TEST_F(HostSafetyTest, ConnectionsAreBounded) {
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // workers finish after answering
   EXPECT_EQ(openDescriptors(), restingFds);
-  EXPECT_EQ(count("Threads:"), restingThreads);
+  // Workers stay for the next request, so a stream of them leaves a few, never one per request.
+  EXPECT_LE(count("Threads:"), restingThreads + 2);
 }
 
 // Given an import of 50,000 rows and the host killed at moments spread over it, expect the
