@@ -19,7 +19,7 @@ namespace lumetra {
 // accepts connections and reads their requests, all at once and none for longer than
 // readTimeout; each complete request is answered on a worker thread of its own, at most
 // maxActive at a time, so neither slow senders nor slow requests hold up the next client.
-// Workers stay a while after answering, so a stream of requests reuses them.
+// A few workers stay a while after answering, so a stream of requests reuses them.
 class ControlServer {
  public:
   // From request bytes (one line, no newline) to reply bytes (no newline). Runs on worker
@@ -39,8 +39,9 @@ class ControlServer {
   static constexpr int maxActive = 128;
   // Connections whose request is still arriving; a newcomer beyond it evicts the oldest.
   static constexpr std::size_t maxReading = 512;
-  // How long a worker waits for another request before it ends, in seconds.
+  // How long a worker waits for another request before it ends, in seconds, and how many wait.
   static constexpr double workerLinger = 10;
+  static constexpr int keptIdle = 2;
   // A request at least this long hands its memory back to the system once answered.
   static constexpr std::size_t largeRequest = 1024 * 1024;
 
