@@ -1,6 +1,9 @@
 #include "control/WireCoding.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <optional>
 
 namespace lumetra::WireCoding {
 
@@ -33,6 +36,117 @@ void writePretty(const JSON& value, std::string& out, std::size_t indent) {
   out += '\n';
   out.append(indent, ' ');
   out += isObject ? '}' : ']';
+}
+
+// Texts at least this long are tried as a flat object first.
+constexpr std::size_t flatObjectMinimum = 64 * 1024;
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The length of the well-formed UTF-8 sequence of more than one byte at text[at], or 0.
+std::size_t utf8Length(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0U; };
+  const auto in = [](unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; };
+  const unsigned lead = byte(0);
+  if (in(lead, 0xC2, 0xDF)) return in(byte(1), 0x80, 0xBF) ? 2 : 0;
+  if (in(lead, 0xE0, 0xEF)) {
+    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
+    return in(byte(1), low, high) && in(byte(2), 0x80, 0xBF) ? 3 : 0;
+  }
+  if (in(lead, 0xF0, 0xF4)) {
+    const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
+    return in(byte(1), low, high) && in(byte(2), 0x80, 0xBF) && in(byte(3), 0x80, 0xBF) ? 4 : 0;
+  }
+  return 0;
+}
+
+// A JSON string at text[at] (its opening quote), or nullopt for anything the general parser
+// should look at: a \u escape, a control character, malformed UTF-8.
+std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
+  if (at >= text.size() || text[at] != '"') return std::nullopt;
+  std::string out;
+  std::size_t run = ++at;  // start of the bytes not yet copied
+  while (at < text.size()) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+      ++at;
+      continue;
+    }
+    out.append(text.substr(run, at - run));
+    if (c == '"') {
+      ++at;
+      return out;
+    }
+    if (c == '\\') {
+      static constexpr std::string_view escapes = "\"\\/bfnrt", meanings = "\"\\/\b\f\n\r\t";
+      const auto which = at + 1 < text.size() ? escapes.find(text[at + 1]) : std::string_view::npos;
+      if (which == std::string_view::npos) return std::nullopt;
+      out += meanings[which];
+      at += 2;
+    } else if (const std::size_t length = c >= 0x80 ? utf8Length(text, at) : 0) {
+      out.append(text.substr(at, length));
+      at += length;
+    } else {
+      return std::nullopt;
+    }
+    run = at;
+  }
+  return std::nullopt;
+}
+
+// A flat object of texts, booleans, nulls and whole numbers, read in one pass: an import's
+// request is mostly one long text, which the general parser takes a character at a time.
+// Anything else (nesting, fractions, \u escapes, any fault) is nullopt and left to the general
+// parser, which gives the same value for everything read here.
+std::optional<JSON> flatObject(std::string_view text) {
+  std::size_t at = 0;
+  const auto skipSpace = [&] {
+    while (at < text.size() && isSpace(text[at])) ++at;
+  };
+  const auto next = [&](char c) {
+    skipSpace();
+    if (at >= text.size() || text[at] != c) return false;
+    ++at;
+    return true;
+  };
+  JSON object = JSON::object();
+  if (!next('{')) return std::nullopt;
+  if (next('}')) {
+    skipSpace();
+    return at == text.size() ? std::optional<JSON>(std::move(object)) : std::nullopt;
+  }
+  do {
+    skipSpace();
+    auto key = flatString(text, at);
+    if (!key || !next(':')) return std::nullopt;
+    skipSpace();
+    JSON value;
+    const std::string_view rest = text.substr(at);
+    if (rest.starts_with('"')) {
+      auto string = flatString(text, at);
+      if (!string) return std::nullopt;
+      value = std::move(*string);
+    } else if (rest.starts_with("true") || rest.starts_with("false") || rest.starts_with("null")) {
+      value = rest[0] == 't' ? JSON(true) : rest[0] == 'f' ? JSON(false) : JSON(nullptr);
+      at += rest[0] == 'f' ? 5 : 4;
+    } else {
+      const bool negative = rest.starts_with('-');
+      const std::string_view digits = rest.substr(negative ? 1 : 0, 18);
+      const std::size_t count = std::min(digits.find_first_not_of("0123456789"), digits.size());
+      if (count == 0 || count == digits.size() || (digits[0] == '0' && count > 1)) return std::nullopt;
+      const char after = digits[count];
+      if (after == '.' || after == 'e' || after == 'E') return std::nullopt;
+      std::int64_t number = 0;
+      for (std::size_t i = 0; i < count; ++i) number = number * 10 + (digits[i] - '0');
+      value = negative ? JSON(-number) : JSON(static_cast<std::uint64_t>(number));
+      at += count + (negative ? 1 : 0);
+    }
+    object[std::move(*key)] = std::move(value);
+  } while (next(','));
+  if (!next('}')) return std::nullopt;
+  skipSpace();
+  if (at != text.size()) return std::nullopt;
+  return object;
 }
 
 }  // namespace
@@ -74,6 +188,9 @@ std::string pretty(const JSON& value) {
 }
 
 JSON parse(std::string_view text) {
+  if (text.size() >= flatObjectMinimum) {
+    if (auto object = flatObject(text)) return std::move(*object);
+  }
   try {
     return JSON::parse(text.begin(), text.end());
   } catch (const JSON::parse_error& error) {

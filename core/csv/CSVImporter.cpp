@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Timestamp.hpp"
@@ -37,7 +38,7 @@ class TimeReader {
       return std::nullopt;
     }
     if (auto parts = wallClock(text)) {
-      if (auto instant = zone_.instant(*parts)) return instant;
+      if (auto instant = local(*parts)) return instant;
     }
     if (text.find('T') != std::string_view::npos) {
       if (auto instant = Timestamp::parse(text)) return instant;
@@ -74,7 +75,26 @@ class TimeReader {
                                number(11, 2), number(14, 2), text.size() == 19 ? number(17, 2) : 0};
   }
 
+  // A day without a clock change in it: its wall-clock times are whole seconds from its start.
+  struct Day {
+    std::optional<Instant> start;  // nothing when the day has a clock change or doesn't exist
+  };
+
+  // The instant of a wall-clock time. Files hold many times on each day, so each day's start is
+  // looked up once; days with a clock change go to the calendar time by time.
+  std::optional<Instant> local(const Calendar::DateParts& p) {
+    if (p.hour > 23 || p.minute > 59 || p.second > 59) return zone_.instant(p);
+    auto [day, added] = days_.try_emplace(p.year * 10000 + p.month * 100 + p.day);
+    if (added) {
+      const auto start = zone_.instant({p.year, p.month, p.day, 0, 0, 0});
+      if (start && !zone_.mayChangeBetween(*start, *start + 86400)) day->second.start = start;
+    }
+    if (!day->second.start) return zone_.instant(p);
+    return *day->second.start + (p.hour * 3600 + p.minute * 60 + p.second);
+  }
+
   const Calendar& zone_;
+  std::unordered_map<int, Day> days_;  // by yyyymmdd
 };
 
 }  // namespace
@@ -143,8 +163,9 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
   TimeReader reader(timeZone);
   const auto project = columnOf("Project"), start = columnOf("Start"), end = columnOf("End"), date = columnOf("Date"),
              times = columnOf("Times"), description = columnOf("Description"), source = columnOf("Source ID");
+  file.rows.reserve(kept.size() - 1);
   for (std::size_t r = 1; r < kept.size(); ++r) {
-    const Record& record = kept[r];
+    Record& record = kept[r];
     const auto value = [&](std::optional<std::size_t> column) -> std::string_view {
       if (!column || *column >= record.fields.size()) return {};
       return record.fields[*column];
@@ -185,12 +206,14 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
       for (auto& message : messages) file.problems.push_back({record.line, std::move(message)});
       continue;
     }
-    const auto optionalCell = [&](std::optional<std::size_t> column) -> std::optional<std::string> {
-      const std::string_view cell = value(column);
-      return cell.empty() ? std::nullopt : std::optional<std::string>(cell);
+    // The record's texts move into the row: nothing reads the record after this.
+    const auto take = [&](std::optional<std::size_t> column) -> std::optional<std::string> {
+      if (!column || *column >= record.fields.size() || record.fields[*column].empty()) return std::nullopt;
+      return std::move(record.fields[*column]);
     };
-    file.rows.push_back(ImportRow{record.line, std::string(value(project)), *startAt, *endAt, optionalCell(description),
-                                  kind, optionalCell(source)});
+    std::string projectName = take(project).value_or("");
+    file.rows.push_back(ImportRow{record.line, std::move(projectName), *startAt, *endAt, take(description), kind,
+                                  take(source)});
   }
   std::stable_sort(file.problems.begin(), file.problems.end(),
                    [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });

@@ -53,6 +53,7 @@ std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& prob
       quoted = closed = reported = false;
       out.push_back(Record{recordLine, std::move(fields)});
       fields.clear();
+      fields.reserve(out.back().fields.size());  // the next record likely has as many
       i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
       recordLine = ++line;
     } else if (c == '"' && field.empty() && !quoted) {

@@ -1,7 +1,9 @@
 #include "platform/Calendar.hpp"
 
 #include <unicode/calendar.h>
+#include <unicode/basictz.h>
 #include <unicode/gregocal.h>
+#include <unicode/tztrans.h>
 #include <unicode/timezone.h>
 
 #include <limits>
@@ -82,6 +84,14 @@ std::string Calendar::timeZoneId() const {
   std::string out;
   id.toUTF8String(out);
   return out;
+}
+
+bool Calendar::mayChangeBetween(Instant from, Instant to) const {
+  const auto* zone = dynamic_cast<const icu::BasicTimeZone*>(&impl().calendar->getTimeZone());
+  icu::TimeZoneTransition next;
+  if (!zone) return true;
+  if (!zone->getNextTransition(from.seconds * kMillis, true, next)) return false;
+  return next.getTime() < to.seconds * kMillis;
 }
 
 Calendar::DateParts Calendar::parts(Instant instant) const {

@@ -50,6 +50,9 @@ class Calendar {
   // time skipped by a clock change): it must convert back to the same fields. In an hour that
   // occurs twice, the first occurrence.
   [[nodiscard]] std::optional<Instant> instant(const DateParts& parts) const;
+  // Whether the zone's rules may change anything in [from, to): true at a clock change, and
+  // whenever the zone can't tell.
+  [[nodiscard]] bool mayChangeBetween(Instant from, Instant to) const;
   // The zone's offset from UTC at `instant`, in seconds.
   [[nodiscard]] int utcOffsetSeconds(Instant instant) const;
   // The same wall-clock time whole weeks or months later; a day past the month's end becomes its

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <random>
@@ -109,17 +110,25 @@ bool isWritableFolder(const std::filesystem::path& path) noexcept {
 }
 
 namespace {
+// Reads straight into the result, sized for a regular file's length up front, so a large file
+// is neither copied from a buffer nor moved as the text grows.
 std::string readAll(int fd) {
-  std::string bytes;
-  char buffer[65536];
+  struct stat info {};
+  const bool sized = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  std::string bytes(std::max<std::size_t>(sized ? static_cast<std::size_t>(info.st_size) + 1 : 0, 65536), '\0');
+  std::size_t used = 0;
   for (;;) {
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    const ssize_t count = ::read(fd, bytes.data() + used, bytes.size() - used);
     if (count < 0) {
       if (errno == EINTR) continue;
       throw std::system_error(errno, std::generic_category());
     }
-    if (count == 0) return bytes;
-    bytes.append(buffer, static_cast<std::size_t>(count));
+    if (count == 0) {
+      bytes.resize(used);
+      return bytes;
+    }
+    used += static_cast<std::size_t>(count);
   }
 }
 }  // namespace

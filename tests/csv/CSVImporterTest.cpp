@@ -37,6 +37,19 @@ TEST(CSVImporterTest, QuotedCellsKeepTheirText) {
   EXPECT_EQ(file.rows[1].line, 4);  // the line break inside quotes counts
 }
 
+// Given times on the days around a clock change, expect each day's own offset; in the hour that
+// occurs twice, its first occurrence.
+TEST(CSVImporterTest, TimesAroundAClockChange) {
+  const auto file = parse(kHeader + "a,2024-10-26 02:30:00,2024-10-26 03:00\na,2024-10-27 02:30,2024-10-27 03:30\n" +
+                          "a,2024-10-28 02:30:59,2024-10-28 23:59:59\n");
+  ASSERT_EQ(file.rows.size(), 3u);
+  EXPECT_EQ(file.rows[0].start, Instant(1729902600));  // 00:30 UTC, summer time
+  EXPECT_EQ(file.rows[1].start, Instant(1729989000));  // 00:30 UTC, still summer time
+  EXPECT_EQ(file.rows[1].end, Instant(1729996200));    // 02:30 UTC, winter time
+  EXPECT_EQ(file.rows[2].start, Instant(1730079059));  // 01:30:59 UTC
+  EXPECT_EQ(file.rows[2].end, Instant(1730156399));
+}
+
 TEST(CSVImporterTest, QuotingProblems) {
   const std::string after =
       "A quoted field is followed by more text. Put the whole field in quotes, with \"\" for each quote inside it.";

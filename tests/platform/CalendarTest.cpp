@@ -40,6 +40,9 @@ TEST(CalendarTest, DaysAcrossClockChanges) {
   EXPECT_EQ(berlin.addingDays(localTime(2024, 10, 27, 0, 0), 1) - localTime(2024, 10, 27, 0, 0), 25 * 3600.0);
   EXPECT_EQ(berlin.utcOffsetSeconds(localTime(2024, 3, 31, 1, 0)), 3600);
   EXPECT_EQ(berlin.utcOffsetSeconds(localTime(2024, 3, 31, 3, 0)), 7200);
+  EXPECT_TRUE(berlin.mayChangeBetween(localTime(2024, 10, 27, 0, 0), localTime(2024, 10, 28, 0, 0)));
+  EXPECT_FALSE(berlin.mayChangeBetween(localTime(2024, 10, 28, 0, 0), localTime(2024, 10, 29, 0, 0)));
+  EXPECT_FALSE(Calendar("UTC").mayChangeBetween(Instant(0), Instant(1e10)));
   EXPECT_EQ(berlin.startOfDay(2024, 2, 30), std::nullopt);
   EXPECT_EQ(berlin.startOfDay(2024, 2, 29), localTime(2024, 2, 29, 0, 0));
 }
