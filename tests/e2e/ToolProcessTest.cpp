@@ -67,19 +67,5 @@ TEST_F(ToolProcessTest, ImportReadsStandardInputAndFiles) {
   EXPECT_EQ(requests[2].size(), 8u * 1024 * 1024 + 41);
 }
 
-TEST_F(ToolProcessTest, UnreadableImportsExitOneAndSendNothing) {
-  serve(R"({"ok":true})");
-  test::writeFile(folder / "big.csv", std::string(8 * 1024 * 1024 + 1, 'a'));
-  test::writeFile(folder / "latin1.csv", "Project\nCaf\xE9\n");
-
-  auto result = tool({"import", (folder / "big.csv").string()});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "lumetra: " + (folder / "big.csv").string() +
-                            " is too large to import at once. Split it into files under 8 MB.\n");
-  result = tool({"import", "nowhere.csv"});
-  EXPECT_EQ(result.err, "lumetra: Couldn't read nowhere.csv: No such file or directory.\n");
-  EXPECT_TRUE(requests.empty());
-}
-
 }  // namespace
 }  // namespace lumetra
