@@ -198,14 +198,13 @@ void ControlServer::work() {
       MutexLock lock(activeLock_);
       if (answered && --active_ == 0) activeDone_.notify_all();
       // A worker beyond the few kept waiting ends as soon as it runs out of work.
-      if (jobs_.empty() && idle_ >= keptIdle) {
-        if (--workers_ == 0) workersDone_.notify_all();
-        return;
+      if (jobs_.empty() && idle_ < keptIdle) {
+        ++idle_;
+        const auto linger = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(workerLinger));
+        lock.waitUntil(jobArrived_, Clock::now() + linger,
+                       [this]() REQUIRES(activeLock_) { return !jobs_.empty() || closing_; });
+        --idle_;
       }
-      ++idle_;
-      const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(workerLinger));
-      lock.waitUntil(jobArrived_, until, [this]() REQUIRES(activeLock_) { return !jobs_.empty() || closing_; });
-      --idle_;
       if (jobs_.empty()) {
         if (--workers_ == 0) workersDone_.notify_all();
         return;
