@@ -168,8 +168,9 @@ TEST_F(HostSafetyTest, ConnectionsAreBounded) {
   });
   const auto asked = Clock::now();
   EXPECT_EQ(tool({"status"}).status, 0);
-  // A fault would show as the five-second deadline; spawning the tool under sanitizers is slow.
-  EXPECT_LT(Clock::now() - asked, std::chrono::seconds(1));
+  // A fault would show as the five-second deadline; spawning the tool under sanitizers on a busy
+  // machine takes seconds of its own.
+  EXPECT_LT(Clock::now() - asked, std::chrono::seconds(3));
   Socket::configure(slow.get(), 10);
   EXPECT_EQ(Socket::readLine(slow.get(), 1024).kind, Socket::LineRead::Kind::closed);
   const auto cut = Clock::now() - slowStart;
