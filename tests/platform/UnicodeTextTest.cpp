@@ -20,11 +20,15 @@ TEST(UnicodeTextTest, FullCaseFolding) {
 }
 
 // Given combining marks, emoji sequences and regional indicators, expect one count per
-// user-perceived character.
+// user-perceived character, and the columns a terminal gives each.
 TEST(UnicodeTextTest, GraphemesAndTrimming) {
   const std::pair<const char*, std::size_t> counts[] = {
       {"", 0}, {"abc", 3}, {"e\u0301", 1}, {"日本語", 3}, {"👩‍💻", 1}, {"🇩🇪🇫🇷", 2}, {"\r\n", 1}};
   for (const auto& [text, count] : counts) EXPECT_EQ(UnicodeText::graphemeCount(text), count) << text;
+  // Columns: wide and fullwidth clusters take two, combining marks and narrow forms none extra.
+  const std::pair<const char*, std::size_t> widths[] = {
+      {"abc", 3}, {"e\u0301", 1}, {"日本語", 6}, {"ＡＢ", 4}, {"ｶﾅ", 2}, {"Café", 4}};
+  for (const auto& [text, width] : widths) EXPECT_EQ(UnicodeText::displayWidth(text), width) << text;
   EXPECT_EQ(UnicodeText::trimmingWhiteSpace("\u00A0\u2003 x y\u3000\n"), "x y");
   EXPECT_TRUE(UnicodeText::isFormat(U'\u200B'));
   EXPECT_FALSE(UnicodeText::isValidUTF8("\xC3\x28"));
