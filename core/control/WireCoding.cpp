@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/UnicodeText.hpp"
+
 namespace lumetra::WireCoding {
 
 namespace {
@@ -43,23 +45,6 @@ constexpr std::size_t flatObjectMinimum = 64 * 1024;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The length of the well-formed UTF-8 sequence of more than one byte at text[at], or 0.
-std::size_t utf8Length(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0U; };
-  const auto in = [](unsigned value, unsigned low, unsigned high) { return value >= low && value <= high; };
-  const unsigned lead = byte(0);
-  if (in(lead, 0xC2, 0xDF)) return in(byte(1), 0x80, 0xBF) ? 2 : 0;
-  if (in(lead, 0xE0, 0xEF)) {
-    const unsigned low = lead == 0xE0 ? 0xA0 : 0x80, high = lead == 0xED ? 0x9F : 0xBF;
-    return in(byte(1), low, high) && in(byte(2), 0x80, 0xBF) ? 3 : 0;
-  }
-  if (in(lead, 0xF0, 0xF4)) {
-    const unsigned low = lead == 0xF0 ? 0x90 : 0x80, high = lead == 0xF4 ? 0x8F : 0xBF;
-    return in(byte(1), low, high) && in(byte(2), 0x80, 0xBF) && in(byte(3), 0x80, 0xBF) ? 4 : 0;
-  }
-  return 0;
-}
-
 // A JSON string at text[at] (its opening quote), or nullopt for anything the general parser
 // should look at: a \u escape, a control character, malformed UTF-8.
 std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
@@ -68,13 +53,14 @@ std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
   std::size_t run = ++at;  // start of the bytes not yet copied
   while (at < text.size()) {
     const auto c = static_cast<unsigned char>(text[at]);
-    if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+    if (c >= 0x20 && c != '"' && c != '\\') {
       ++at;
       continue;
     }
     out.append(text.substr(run, at - run));
     if (c == '"') {
       ++at;
+      if (!UnicodeText::isValidUTF8(out)) return std::nullopt;
       return out;
     }
     if (c == '\\') {
@@ -83,9 +69,6 @@ std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
       if (which == std::string_view::npos) return std::nullopt;
       out += meanings[which];
       at += 2;
-    } else if (const std::size_t length = c >= 0x80 ? utf8Length(text, at) : 0) {
-      out.append(text.substr(at, length));
-      at += length;
     } else {
       return std::nullopt;
     }

@@ -1,7 +1,6 @@
 #include "csv/CSVImporter.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -10,6 +9,7 @@
 #include "platform/Timestamp.hpp"
 #include "csv/CSVExporter.hpp"
 #include "csv/CSVRecords.hpp"
+#include "platform/DateFormat.hpp"
 #include "platform/UnicodeText.hpp"
 
 namespace lumetra::CSVImporter {
@@ -29,7 +29,7 @@ std::string_view trimmedSpacesAndTabs(std::string_view text) {
 // time exists in the zone), else ISO 8601 with a zone designator.
 class TimeReader {
  public:
-  explicit TimeReader(const Calendar& zone) : zone_(zone) {}
+  explicit TimeReader(const Calendar& zone) : zone_(zone), dayFormat_("yyyy-MM-dd", zone) {}
 
   std::optional<Instant> time(std::string_view cell, std::string_view column, std::vector<std::string>& messages) {
     const std::string_view text = trimmedSpacesAndTabs(cell);
@@ -49,12 +49,7 @@ class TimeReader {
   }
 
   // The start's day as the day format writes it.
-  std::string day(Instant instant) const {
-    const auto p = zone_.parts(instant);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", p.year, p.month, p.day);
-    return text;
-  }
+  std::string day(Instant instant) const { return dayFormat_.format(instant); }
 
  private:
   // The fields of a text shaped exactly like either time format; nothing for any other shape,
@@ -75,26 +70,24 @@ class TimeReader {
                                number(11, 2), number(14, 2), text.size() == 19 ? number(17, 2) : 0};
   }
 
-  // A day without a clock change in it: its wall-clock times are whole seconds from its start.
-  struct Day {
-    std::optional<Instant> start;  // nothing when the day has a clock change or doesn't exist
-  };
-
   // The instant of a wall-clock time. Files hold many times on each day, so each day's start is
   // looked up once; days with a clock change go to the calendar time by time.
   std::optional<Instant> local(const Calendar::DateParts& p) {
     if (p.hour > 23 || p.minute > 59 || p.second > 59) return zone_.instant(p);
-    auto [day, added] = days_.try_emplace(p.year * 10000 + p.month * 100 + p.day);
+    auto [day, added] = dayStarts_.try_emplace(p.year * 10000 + p.month * 100 + p.day);
     if (added) {
       const auto start = zone_.instant({p.year, p.month, p.day, 0, 0, 0});
-      if (start && !zone_.mayChangeBetween(*start, *start + 86400)) day->second.start = start;
+      if (start && !zone_.mayChangeBetween(*start, *start + 86400)) day->second = start;
     }
-    if (!day->second.start) return zone_.instant(p);
-    return *day->second.start + (p.hour * 3600 + p.minute * 60 + p.second);
+    if (!day->second) return zone_.instant(p);
+    return *day->second + (p.hour * 3600 + p.minute * 60 + p.second);
   }
 
   const Calendar& zone_;
-  std::unordered_map<int, Day> days_;  // by yyyymmdd
+  DateFormat dayFormat_;
+  // By yyyymmdd, the start of each day seen that has no clock change in it; nothing for a day
+  // with one, whose wall-clock times go to the calendar one by one.
+  std::unordered_map<int, std::optional<Instant>> dayStarts_;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/PropertyList.hpp"
 
+#include <unicode/utf8.h>
+
 #include <charconv>
 #include <fstream>
 #include <string_view>
@@ -39,24 +41,6 @@ std::optional<Tag> nextTag(std::string_view xml, std::size_t& at, std::string_vi
   }
 }
 
-void appendUTF8(std::string& out, unsigned scalar) {
-  if (scalar < 0x80) {
-    out += static_cast<char>(scalar);
-  } else if (scalar < 0x800) {
-    out += static_cast<char>(0xC0 | (scalar >> 6));
-    out += static_cast<char>(0x80 | (scalar & 0x3F));
-  } else if (scalar < 0x10000) {
-    out += static_cast<char>(0xE0 | (scalar >> 12));
-    out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (scalar & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (scalar >> 18));
-    out += static_cast<char>(0x80 | ((scalar >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((scalar >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (scalar & 0x3F));
-  }
-}
-
 // Character data with XML's five entities and numeric references replaced.
 std::optional<std::string> decoded(std::string_view text) {
   std::string out;
@@ -82,7 +66,10 @@ std::optional<std::string> decoded(std::string_view text) {
           (scalar >= 0xD800 && scalar < 0xE000)) {
         return std::nullopt;
       }
-      appendUTF8(out, scalar);
+      char bytes[U8_MAX_LENGTH];
+      int32_t length = 0;
+      U8_APPEND_UNSAFE(bytes, length, static_cast<UChar32>(scalar));
+      out.append(bytes, static_cast<std::size_t>(length));
     } else {
       return std::nullopt;
     }
