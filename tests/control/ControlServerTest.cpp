@@ -90,7 +90,8 @@ TEST_F(ControlServerTest, RequestOfExactlyTheLimitIsServedOneMoreIsNot) {
 }
 
 TEST_F(ControlServerTest, ClientReportsMissingAndStaleSockets) {
-  const ControlError notRunning(ControlError::Code::notRunning, "Lumetra isn't running. Start it with lumetra-app and try again.");
+  const ControlError notRunning(ControlError::Code::notRunning,
+                                "Lumetra isn't running. Start it with lumetra-app and try again.");
   auto started = Clock::now();
   EXPECT_EQ(test::thrown<ControlError>([&] { (void)ControlClient::exchange("x", socketPath(), 5); }), notRunning);
   EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(150));  // no file: no retries
@@ -132,9 +133,7 @@ TEST_F(ControlServerTest, PathLengthLimits) {
   const auto tooLong = pathOfLength(SocketAddress::maxPathBytes + 1);
   ControlServer failing(tooLong, [](const std::string&) { return std::string("ok"); });
   const auto error = test::thrown<SocketError>([&] { failing.start(); });
-  ASSERT_TRUE(error);
-  EXPECT_EQ(*error, SocketError::pathTooLong(tooLong.string()));
-  EXPECT_EQ(error->description(), "The socket path is too long: " + tooLong.string());
+  EXPECT_EQ(error, SocketError::pathTooLong(tooLong.string()));
   EXPECT_EQ(test::thrown<ControlError>([&] { (void)ControlClient::exchange("x", tooLong, 5); }),
             ControlError(ControlError::Code::failed, "The socket path is too long: " + tooLong.string()));
 }

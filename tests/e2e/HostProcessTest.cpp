@@ -27,14 +27,16 @@ TEST_F(HostProcessTest, FirstSessionOfANewUser) {
 
   auto result = tool({"start", "garden", "-d", "Planning the beds"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_THAT(result.out, MatchesRegex(std::string("Started Garden at ") + kClock + " \\(session 1\\)\n  Planning the beds\n"));
+  EXPECT_THAT(result.out,
+              MatchesRegex(std::string("Started Garden at ") + kClock + " \\(session 1\\)\n  Planning the beds\n"));
 
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // sessions under a second aren't kept
   result = tool({"start", "Writing"});
   EXPECT_THAT(result.out, MatchesRegex(std::string("Stopped Garden \\(0m\\)\nStarted Writing at ") + kClock +
                                        " \\(session 2\\)\n"));
   result = tool({"describe", "Chapter 2"});
-  EXPECT_THAT(result.out, MatchesRegex(std::string("Described session 2 \\(Writing, ") + kClock + " to now\\)\n  Chapter 2\n"));
+  EXPECT_THAT(result.out,
+              MatchesRegex(std::string("Described session 2 \\(Writing, ") + kClock + " to now\\)\n  Chapter 2\n"));
 
   result = tool({"status"});
   EXPECT_THAT(result.out, MatchesRegex(std::string("Tracking Writing since ") + kClock +
@@ -50,8 +52,9 @@ TEST_F(HostProcessTest, FirstSessionOfANewUser) {
   EXPECT_EQ(result.err, "lumetra: Nothing is being tracked.\n");
 
   result = tool({"sessions"});
-  EXPECT_THAT(result.out, MatchesRegex("ID  DATE        START  END    TIME  PROJECT  DESCRIPTION\n 1  .*Garden   Planning "
-                                       "the beds\n.*"));
+  EXPECT_THAT(result.out,
+              MatchesRegex("ID  DATE        START  END    TIME  PROJECT  DESCRIPTION\n 1  .*Garden   Planning "
+                           "the beds\n.*"));
   result = tool({"resume"});
   EXPECT_EQ(result.status, 0) << result.err;
 
@@ -75,17 +78,20 @@ TEST_F(HostProcessTest, MenuActionsAndTheirRefusals) {
   result = tool({"start", "Yard"});
   EXPECT_EQ(result.err, "lumetra: “Yard” is archived. Unarchive it with lumetra-app project unarchive to track it.\n");
   // No desktop here tells when the user last gave input, and the host says so.
-  const std::string unseen = "Sessions would stop after 15 minutes without input, but Lumetra can't see keyboard and "
-                             "mouse activity here, so sessions won't stop by themselves when you step away.\n";
+  const std::string unseen =
+      "Sessions would stop after 15 minutes without input, but Lumetra can't see keyboard and "
+      "mouse activity here, so sessions won't stop by themselves when you step away.\n";
   EXPECT_EQ(app({"idle-timeout", "15"}).out, unseen);
-  EXPECT_THAT(log(), testing::HasSubstr("\nLumetra can't see keyboard and mouse activity here, so sessions won't stop by "
-                                        "themselves when you step away.\n"));
+  EXPECT_THAT(log(),
+              testing::HasSubstr("\nLumetra can't see keyboard and mouse activity here, so sessions won't stop by "
+                                 "themselves when you step away.\n"));
   EXPECT_EQ(app({"idle-timeout"}).out, unseen);
   EXPECT_EQ(app({"session", "add", "Yard", "2024-05-01 09:00", "2024-05-01 10:00", "-d", "Beds"}).status, 0);
   // The tracked session ran under a second and wasn't kept, so this one is session 1.
   result = app({"session", "split", "1", "2024-05-01 09:30"});
-  EXPECT_EQ(result.out, "Split into session 1 (Yard, 2024-05-01 09:00 to 2024-05-01 09:30) and session 2 (Yard, "
-                        "2024-05-01 09:30 to 2024-05-01 10:00).\n");
+  EXPECT_EQ(result.out,
+            "Split into session 1 (Yard, 2024-05-01 09:00 to 2024-05-01 09:30) and session 2 (Yard, "
+            "2024-05-01 09:30 to 2024-05-01 10:00).\n");
   EXPECT_EQ(app({"session", "neighbours", "1"}).out,
             "Can be merged with the next session 2 (Yard, 2024-05-01 09:30 to 2024-05-01 10:00).\n");
   EXPECT_EQ(app({"session", "merge", "2", "1"}).out,
@@ -94,15 +100,6 @@ TEST_F(HostProcessTest, MenuActionsAndTheirRefusals) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "lumetra-app: There's no session with id 99.\n");
   EXPECT_EQ(app({"project", "delete", "Yard"}).out, "Deleted “Yard” and its 1 session.\n");
-}
-
-TEST_F(HostProcessTest, KilledWhileTrackingContinuesOnRestart) {
-  EXPECT_EQ(app({"project", "add", "Garden"}).status, 0);
-  EXPECT_EQ(tool({"start", "Garden"}).status, 0);
-  EXPECT_EQ(host->stop(SIGKILL), 128 + SIGKILL);
-  EXPECT_EQ(tool({"status"}).status, 3);  // a stale socket file: refused, then not running
-  startHost();
-  EXPECT_THAT(tool({"status"}).out, MatchesRegex("Tracking Garden since .*"));
 }
 
 TEST_F(HostProcessTest, KilledAndAwayLongerThanTheIdleTimeIsRecovered) {
@@ -116,14 +113,22 @@ TEST_F(HostProcessTest, KilledAndAwayLongerThanTheIdleTimeIsRecovered) {
   EXPECT_THAT(log(), testing::HasSubstr("Stopped “Garden” at "));
 }
 
-TEST_F(HostProcessTest, TerminationRemovesTheSocketsAndKeepsTheSession) {
+// Stopped, the host takes its sockets away; killed, it leaves a stale one. Either way the
+// running session carries on when it starts again.
+TEST_F(HostProcessTest, StoppedOrKilledWhileTrackingContinuesOnRestart) {
   EXPECT_EQ(app({"project", "add", "Garden"}).status, 0);
   EXPECT_EQ(tool({"start", "Garden"}).status, 0);
   EXPECT_EQ(host->stop(SIGTERM), 0);
   EXPECT_FALSE(std::filesystem::exists(data() / "lumetra.sock"));
   EXPECT_FALSE(std::filesystem::exists(data() / "lumetra-menu.sock"));
-  EXPECT_EQ(tool({"status"}).status, 3);
+  const auto down = tool({"status"});
+  EXPECT_EQ(down.status, 3);
+  EXPECT_EQ(down.out + down.err, "lumetra: Lumetra isn't running. Start it with lumetra-app and try again.\n");
   EXPECT_EQ(app({"projects"}).status, 3);
+  startHost();
+  EXPECT_THAT(tool({"status"}).out, MatchesRegex("Tracking Garden since .*"));
+  EXPECT_EQ(host->stop(SIGKILL), 128 + SIGKILL);
+  EXPECT_EQ(tool({"status"}).status, 3);  // refused on the stale socket file, then not running
   startHost();
   EXPECT_THAT(tool({"status"}).out, MatchesRegex("Tracking Garden since .*"));
 }

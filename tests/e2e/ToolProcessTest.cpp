@@ -33,22 +33,6 @@ class ToolProcessTest : public testing::Test {
   std::unique_ptr<ControlServer> server;
 };
 
-TEST_F(ToolProcessTest, NothingListeningExitsThree) {
-  const auto result = tool({"status"});
-  EXPECT_EQ(result.status, 3);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "lumetra: Lumetra isn't running. Start it with lumetra-app and try again.\n");
-}
-
-TEST_F(ToolProcessTest, PrintsTheApplicationsAnswer) {
-  serve(
-      R"({"ok":true,"result":{"current":null,"date":"2024-05-01","last_session":null,"today":[],"today_seconds":0}})");
-  const auto result = tool({"status"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "Not tracking\nToday: 0m\n");
-  EXPECT_EQ(requests, std::vector<std::string>{R"({"command":"status","version":1})"});
-}
-
 TEST_F(ToolProcessTest, ImportReadsStandardInputAndFiles) {
   serve(
       R"({"ok":true,"result":{"dry_run":true,"allow_overlaps":false,"imported":false,"sessions":0,)"

@@ -69,8 +69,7 @@ TEST_F(ToolInstallerTest, HostLinkAndRemovingOnlyOurs) {
   fs::create_directories(app.parent_path());
   test::writeFile(app, "#!/bin/sh\n");
   fs::permissions(app, fs::perms::owner_all);
-  EXPECT_EQ(ToolInstaller::install(app, bin), bin / "lumetra-app");
-  fs::remove(bin / "lumetra-app");
+  fs::create_directories(bin);
   fs::create_symlink("/Old/Lumetra.app/Contents/MacOS/lumetra-app", bin / "lumetra-app");
   EXPECT_EQ(ToolInstaller::install(app, bin), bin / "lumetra-app");  // another copy's is replaced
   EXPECT_EQ(installed(), (bin / "lumetra").string());

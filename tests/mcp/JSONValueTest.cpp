@@ -48,13 +48,5 @@ TEST(JSONValueTest, BadInputFailsWithoutAValue) {
   EXPECT_NO_THROW((void)JSONValue::parse(fine));
 }
 
-TEST(JSONValueTest, FromRecordsAsTheWireWritesThem) {
-  EXPECT_EQ(JSONValue::from(ProjectInfo{1, "A/B", true}),
-            JSONValue::object({{"id", 1}, {"name", "A/B"}, {"archived", true}}));
-  const StatusResult status{std::nullopt, "2024-05-01", 0, {}, std::nullopt};
-  EXPECT_EQ(JSONValue::from(status).encoded(),
-            R"({"current":null,"date":"2024-05-01","last_session":null,"today":[],"today_seconds":0})");
-}
-
 }  // namespace
 }  // namespace lumetra

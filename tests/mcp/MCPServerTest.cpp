@@ -128,21 +128,6 @@ TEST_F(MCPServerTest, ResultMembersPerVersion) {
   }
 }
 
-TEST_F(MCPServerTest, ToolTable) {
-  const auto& tools = MCPServer::tools();
-  std::vector<std::string> names;
-  for (const auto& tool : tools) names.push_back(tool.name);
-  EXPECT_EQ(names, (std::vector<std::string>{"get_status", "list_projects", "start_session", "stop_session",
-                                             "resume_session", "set_description", "list_sessions"}));
-  EXPECT_EQ(tools[0].json()["inputSchema"]->encoded(), R"({"additionalProperties":false,"properties":{},"type":"object"})");
-  EXPECT_EQ(tools[2].json()["inputSchema"]->operator[]("required")->encoded(), R"(["project"])");
-  EXPECT_EQ(tools[6].json()["annotations"]->encoded(),
-            R"({"destructiveHint":false,"idempotentHint":true,"openWorldHint":false,"readOnlyHint":true,"title":"List sessions"})");
-  EXPECT_EQ(tools[3].json()["annotations"]->encoded(),
-            R"({"destructiveHint":false,"idempotentHint":false,"openWorldHint":false,"readOnlyHint":false,"title":"Stop tracking"})");
-  EXPECT_NE(tools[4].description.find("less than 24 hours ago"), std::string::npos);
-}
-
 TEST_F(MCPServerTest, ArgumentMessages) {
   const std::vector<std::tuple<std::string, std::string, std::string>> cases{
       {"get_status", R"({"x":1})", "get_status doesn't take “x”. It takes no arguments."},
@@ -224,19 +209,6 @@ TEST_F(MCPServerTest, ServeSkipsBlankLinesAndStopsWhenWritesFail) {
                });
   EXPECT_EQ(written, std::vector<std::string>{"{\"id\":1,\"jsonrpc\":\"2.0\",\"result\":{}}\n"});
   EXPECT_EQ(next, 3u);
-}
-
-TEST(MCPBundleVersionTest, ReadsTheBundleOrSaysDev) {
-  test::TemporaryDirectory folder;
-  std::filesystem::create_directories(folder / "Lumetra.app/Contents/Helpers");
-  test::writeFile(folder / "Lumetra.app/Contents/Helpers/lumetra", "");
-  EXPECT_EQ(MCPServer::bundleVersion(folder / "Lumetra.app/Contents/Helpers/lumetra"), "dev");
-  test::writeFile(folder / "Lumetra.app/Contents/Info.plist",
-                  "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key>"
-                  "<string>4.5</string></dict></plist>");
-  std::filesystem::create_symlink(folder / "Lumetra.app/Contents/Helpers/lumetra", folder / "link");
-  EXPECT_EQ(MCPServer::bundleVersion(folder / "link"), "4.5");
-  EXPECT_EQ(MCPServer::bundleVersion(folder / "missing"), "dev");
 }
 
 }  // namespace

@@ -41,50 +41,41 @@ TEST_F(DatabaseTest, RowConversions) {
       "NULL AS n, 7 AS seven, '1.5e3' AS sci, x'00' AS blob, 600.0 AS whole, 0.1 AS tenth, 1 AS dup, 2 AS dup");
   ASSERT_EQ(rows.size(), 1u);
   const Row& row = rows.front();
-  struct IntCase {
-    const char* column;
-    std::int64_t value;
-  };
-  for (const auto& c : {IntCase{"i", 42},
-                        {"d", 2},
-                        {"nd", -2},
-                        {"t", 42},
-                        {"pt", 42},
-                        {"bad", 0},
-                        {"empty", 0},
-                        {"spaced", 0},
-                        {"n", 0},
-                        {"missing", 0},
-                        {"dup", 2}}) {
-    EXPECT_EQ(row.integer(c.column), c.value) << c.column;
+  using IntCases = std::initializer_list<std::pair<const char*, std::int64_t>>;
+  for (const auto& [column, value] : IntCases{{"i", 42},
+                                              {"d", 2},
+                                              {"nd", -2},
+                                              {"t", 42},
+                                              {"pt", 42},
+                                              {"bad", 0},
+                                              {"empty", 0},
+                                              {"spaced", 0},
+                                              {"n", 0},
+                                              {"missing", 0},
+                                              {"dup", 2}}) {
+    EXPECT_EQ(row.integer(column), value) << column;
   }
-  struct DoubleCase {
-    const char* column;
-    std::optional<double> value;
-  };
-  for (const auto& c : {DoubleCase{"seven", 7.0},
-                        {"d", 2.9},
-                        {"sci", 1500.0},
-                        {"t", 42.0},
-                        {"n", std::nullopt},
-                        {"missing", std::nullopt},
-                        {"bad", std::nullopt},
-                        {"spaced", std::nullopt},
-                        {"empty", std::nullopt},
-                        {"blob", std::nullopt}}) {
-    EXPECT_EQ(row.optionalDouble(c.column), c.value) << c.column;
+  using DoubleCases = std::initializer_list<std::pair<const char*, std::optional<double>>>;
+  for (const auto& [column, value] : DoubleCases{{"seven", 7.0},
+                                                 {"d", 2.9},
+                                                 {"sci", 1500.0},
+                                                 {"t", 42.0},
+                                                 {"n", std::nullopt},
+                                                 {"missing", std::nullopt},
+                                                 {"bad", std::nullopt},
+                                                 {"spaced", std::nullopt},
+                                                 {"empty", std::nullopt},
+                                                 {"blob", std::nullopt}}) {
+    EXPECT_EQ(row.optionalDouble(column), value) << column;
   }
-  struct TextCase {
-    const char* column;
-    std::optional<std::string> value;
-  };
-  for (const auto& c : {TextCase{"t", "42"},
-                        {"i", "42"},
-                        {"whole", "600.0"},
-                        {"tenth", "0.1"},
-                        {"n", std::nullopt},
-                        {"missing", std::nullopt}}) {
-    EXPECT_EQ(row.optionalText(c.column), c.value) << c.column;
+  using TextCases = std::initializer_list<std::pair<const char*, std::optional<std::string>>>;
+  for (const auto& [column, value] : TextCases{{"t", "42"},
+                                               {"i", "42"},
+                                               {"whole", "600.0"},
+                                               {"tenth", "0.1"},
+                                               {"n", std::nullopt},
+                                               {"missing", std::nullopt}}) {
+    EXPECT_EQ(row.optionalText(column), value) << column;
   }
   EXPECT_TRUE(db.query("SELECT 1 WHERE 0").empty());
 }

@@ -106,13 +106,17 @@ TEST_F(StoreEditingTest, SplitClosedAndOpenSessions) {
   EXPECT_EQ(store().openSession()->id, parts.second.id);
 }
 
-TEST_F(StoreEditingTest, SplitFailingMidwayLeavesNothing) {
-  const auto session = add(garden, at(10, 0), at(11, 0));
+// Given a split whose insert fails and a merge whose update fails, expect both rolled back whole.
+TEST_F(StoreEditingTest, EditsFailingMidwayLeaveNothing) {
+  const auto a = add(garden, at(10, 0), at(10, 20));
+  const auto b = add(garden, at(10, 20), at(10, 40));
   failOn("INSERT");
+  failOn("UPDATE");
   const std::string before = dump();
   EXPECT_EQ(test::thrownText<DatabaseError>(
-                [&] { (void)store().splitSession(session.id, at(10, 30), std::nullopt, std::nullopt, now); }),
+                [&] { (void)store().splitSession(a.id, at(10, 10), std::nullopt, std::nullopt, now); }),
             "Constraint violated: injected failure");
+  EXPECT_THROW((void)store().mergeSessions(a.id, b.id, std::nullopt, kTolerance, now), DatabaseError);
   EXPECT_EQ(dump(), before);
 }
 
@@ -169,24 +173,6 @@ TEST_F(StoreEditingTest, MergedEndReasons) {
     EXPECT_EQ(store().mergeSessions(a.id, b.id, std::nullopt, kTolerance, now).endReason, c.merged);
     store().deleteSession(a.id);
   }
-}
-
-TEST_F(StoreEditingTest, MergeIntoTheOpenSessionStaysOpen) {
-  const auto a = add(garden, at(11, 0), at(11, 30));
-  const auto open = store().insertSession(garden, at(11, 32), std::nullopt);
-  const auto merged = store().mergeSessions(a.id, open.id, std::nullopt, kTolerance, now);
-  EXPECT_TRUE(merged.isOpen());
-  EXPECT_EQ(merged.endReason, std::nullopt);
-  EXPECT_EQ(store().openSession(), merged);
-}
-
-TEST_F(StoreEditingTest, MergeFailingMidwayLeavesNothing) {
-  const auto a = add(garden, at(10, 0), at(10, 20));
-  const auto b = add(garden, at(10, 20), at(10, 40));
-  failOn("UPDATE");
-  const std::string before = dump();
-  EXPECT_THROW((void)store().mergeSessions(a.id, b.id, std::nullopt, kTolerance, now), DatabaseError);
-  EXPECT_EQ(dump(), before);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ TEST(StoreLocationTest, DataDirectoryRules) {
   EXPECT_EQ(Store::directoryOverride(Environment{{"LUMETRA_DATA_DIR", ""}}), std::nullopt);
   EXPECT_EQ(ControlProtocol::socketURL(Store::defaultDirectory(Environment{{"LUMETRA_DATA_DIR", "/x"}})).string(),
             "/x/lumetra.sock");
-  EXPECT_EQ(Store::databaseName, "lumetra.sqlite");
 }
 
 }  // namespace

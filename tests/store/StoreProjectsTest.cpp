@@ -37,32 +37,6 @@ TEST(StoreTextRulesTest, MergedDescription) {
   EXPECT_EQ(Store::mergedDescription(" ", std::nullopt), std::nullopt);
 }
 
-TEST(StoreErrorTest, Texts) {
-  const std::vector<std::pair<StoreError, std::string>> cases{
-      {StoreError::duplicateName("Garden"), "A project named “Garden” already exists."},
-      {StoreError::leadingFormulaCharacter(Field::projectName),
-       "A project name can't start with =, +, - or @. Spreadsheets would read it as a formula when your time is "
-       "exported."},
-      {StoreError::leadingFormulaCharacter(Field::description),
-       "A description can't start with =, +, - or @. Spreadsheets would read it as a formula when your time is "
-       "exported."},
-      {StoreError::leadingFormulaCharacter(Field::sourceId),
-       "A source ID can't start with =, +, - or @. Spreadsheets would read it as a formula when your time is "
-       "exported."},
-      {StoreError(StoreError::Case::emptyName), "Project name cannot be empty."},
-      {StoreError(StoreError::Case::endBeforeStart), "The end time must be after the start time."},
-      {StoreError(StoreError::Case::inFuture), "Times can't be in the future."},
-      {StoreError(StoreError::Case::sessionNotFound),
-       "That session no longer exists or has changed. List the sessions again and try again."},
-      {StoreError(StoreError::Case::splitOutsideSession),
-       "The split time must be after the session starts and before it ends."},
-      {StoreError(StoreError::Case::cannotMerge),
-       "Those sessions can't be merged. They must be for the same project, with the same kind of times (real, "
-       "approximate or placeholder), next to each other and at most 5 minutes apart. List the sessions again and try again."},
-  };
-  for (const auto& [error, text] : cases) EXPECT_EQ(error.description(), text);
-}
-
 TEST_F(StoreProjectsTest, CreateTrimsAndRefuses) {
   EXPECT_EQ(store().createProject("  Garden \n", at(9, 0)), (Project{1, "Garden", false, at(9, 0)}));
   store().setArchived(1, true);
@@ -122,8 +96,6 @@ TEST_F(StoreProjectsTest, IdleTimeoutSetting) {
     store().setSetting("idle_timeout", stored);
     EXPECT_EQ(store().idleTimeout(), 600) << stored;
   }
-  store().db().query("UPDATE settings SET value = 120 WHERE key = 'idle_timeout'");
-  EXPECT_EQ(store().setting("idle_timeout"), "120");
   EXPECT_EQ(store().setting("missing"), std::nullopt);
 }
 

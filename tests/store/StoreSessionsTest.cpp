@@ -83,22 +83,6 @@ TEST_F(StoreSessionsTest, TotalsCountWholeSessionsByStart) {
   EXPECT_EQ(totals, (std::map<std::int64_t, double>{{garden, 3600}, {writing, 90}}));
 }
 
-TEST_F(StoreSessionsTest, LastTrackedSession) {
-  EXPECT_EQ(store().lastTrackedSession(), std::nullopt);
-  const auto first = store().insertSession(garden, at(9, 0), std::nullopt);
-  store().closeSession(first.id, at(10, 0), at(10, 0), EndReason::split);
-  const auto second = store().insertSession(garden, at(9, 30), std::nullopt);
-  store().closeSession(second.id, at(10, 0), at(10, 0), EndReason::manual);
-  EXPECT_EQ(store().lastTrackedSession()->id, second.id);  // same end: the higher id
-  for (const auto reason : {EndReason::added, EndReason::imported, EndReason::merged}) {
-    const auto later = store().insertSession(garden, at(10, 0), std::nullopt);
-    store().closeSession(later.id, at(11, 0), at(11, 0), reason);
-    EXPECT_EQ(store().lastTrackedSession()->id, second.id) << rawValue(reason);
-  }
-  (void)store().insertSession(garden, at(11, 0), std::nullopt);  // open sessions never count
-  EXPECT_EQ(store().lastTrackedSession()->id, second.id);
-}
-
 TEST_F(StoreSessionsTest, OverlappingSessions) {
   const auto a = store().addSession(garden, at(9, 0), at(10, 0), std::nullopt, at(12, 0));
   const auto b = store().addSession(writing, at(9, 30), at(11, 0), std::nullopt, at(12, 0));

@@ -206,15 +206,6 @@ TEST_F(ControlHandlerTest, Describe) {
   described = result(R"({"command":"describe","description":"","session_id":1,"version":1})", at(9, 10));
   EXPECT_EQ(described["session"]["description"], nullptr);
   EXPECT_EQ(tracker().current()->description, std::nullopt);
-  EXPECT_EQ(refusal(R"({"command":"describe","description":"@x","version":1})", at(9, 10)),
-            "invalid: A description can't start with =, +, - or @. Spreadsheets would read it as a formula when your "
-            "time is exported.");
-}
-
-TEST_F(ControlHandlerTest, BusyReply) {
-  EXPECT_EQ(
-      ControlHandler::response(ControlHandler::busy()),
-      R"({"error":{"code":"timed_out","message":"Lumetra was busy and didn't carry out the request. Nothing was changed."},"ok":false})");
 }
 
 }  // namespace
