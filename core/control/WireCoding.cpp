@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "platform/UnicodeText.hpp"
 
@@ -51,6 +52,16 @@ std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
   if (at >= text.size() || text[at] != '"') return std::nullopt;
   std::string out;
   std::size_t run = ++at;  // start of the bytes not yet copied
+  // Room for the whole text at once (its closing quote is the first with an even run of
+  // backslashes before it): a long text would otherwise be copied as it grows.
+  for (std::size_t quote = text.find('"', at); quote != std::string_view::npos; quote = text.find('"', quote + 1)) {
+    std::size_t slashes = 0;
+    while (quote - slashes > at && text[quote - slashes - 1] == '\\') ++slashes;
+    if (slashes % 2 == 0) {
+      out.reserve(quote - at);
+      break;
+    }
+  }
   while (at < text.size()) {
     const auto c = static_cast<unsigned char>(text[at]);
     if (c >= 0x20 && c != '"' && c != '\\') {
@@ -168,6 +179,13 @@ std::string pretty(const JSON& value) {
   std::string out;
   writePretty(value, out, 0);
   return out;
+}
+
+std::optional<std::string> takeText(JSON& object, const std::string& key) {
+  if (!object.is_object()) return std::nullopt;
+  const auto found = object.find(key);
+  if (found == object.end() || !found->is_string()) return std::nullopt;
+  return std::exchange(found->get_ref<std::string&>(), std::string());
 }
 
 JSON parse(std::string_view text) {

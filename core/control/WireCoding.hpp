@@ -45,6 +45,9 @@ namespace WireCoding {
 
 // Parses one JSON text; throws WireError when it isn't JSON.
 [[nodiscard]] JSON parse(std::string_view text);
+// Moves the text at `key` out of an object, leaving an empty text in its place; nothing when
+// there is no text there. An import's text runs to megabytes, which decoding would copy.
+[[nodiscard]] std::optional<std::string> takeText(JSON& object, const std::string& key);
 
 namespace detail {
 template <class T> struct IsOptional : std::false_type {};

@@ -95,70 +95,52 @@ class TimeReader {
 ImportFile parse(std::string_view text, const Calendar& timeZone) {
   ImportFile file;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-
-  std::vector<Record> all = CSVRecords::read(text, file.problems);
-  std::vector<Record> kept;
-  kept.reserve(all.size());
-  for (auto& record : all) {
-    const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
-                                   [](const std::string& f) { return trimmedSpacesAndTabs(f).empty(); });
-    if (!blank) kept.push_back(std::move(record));
-  }
-  if (kept.empty()) {
-    if (file.problems.empty()) file.problems.push_back({1, "The file is empty."});
-    return file;
-  }
-
-  // The header: which column each known heading names.
-  const Record& header = kept.front();
   std::vector<std::string> known;
   for (const auto heading : CSVExporter::header) known.push_back(UnicodeText::caseFolded(heading));
-  std::vector<std::optional<std::string_view>> headings(header.fields.size());
+  bool seenHeader = false;
+  std::int64_t headerLine = 0;
+  std::vector<std::optional<std::string_view>> headings;  // the canonical heading of each column
   std::vector<std::pair<std::string_view, std::size_t>> columns;  // canonical heading → column
   std::vector<std::string> headerProblems;
-  for (std::size_t c = 0; c < header.fields.size(); ++c) {
-    const std::string_view cell = trimmedSpacesAndTabs(header.fields[c]);
-    if (cell.empty()) continue;
-    const auto match = std::find(known.begin(), known.end(), UnicodeText::caseFolded(cell));
-    if (match == known.end()) {
-      std::string names;
-      for (const auto heading : CSVExporter::header) names += (names.empty() ? "" : ", ") + std::string(heading);
-      headerProblems.push_back("“" + std::string(cell) + "” isn't a column Lumetra knows. The columns are " + names + ".");
-      continue;
-    }
-    const std::string_view canonical = CSVExporter::header[static_cast<std::size_t>(match - known.begin())];
-    headings[c] = canonical;
-    auto seen = std::find_if(columns.begin(), columns.end(), [&](const auto& p) { return p.first == canonical; });
-    if (seen != columns.end()) {
-      headerProblems.push_back("There are two “" + std::string(canonical) + "” columns.");
-      seen->second = c;
-    } else {
-      columns.emplace_back(canonical, c);
-    }
-  }
   const auto columnOf = [&](std::string_view heading) -> std::optional<std::size_t> {
     for (const auto& [name, column] : columns) {
       if (name == heading) return column;
     }
     return std::nullopt;
   };
-  for (const auto required : requiredColumns) {
-    if (!columnOf(required)) headerProblems.push_back("There's no “" + std::string(required) + "” column.");
-  }
-  if (!headerProblems.empty()) {
-    std::vector<ImportProblem> problems;
-    for (auto& message : headerProblems) problems.push_back({header.line, std::move(message)});
-    problems.insert(problems.end(), file.problems.begin(), file.problems.end());
-    file.problems = std::move(problems);
-    return file;
-  }
+  // Which column each known heading names.
+  const auto readHeader = [&](const Record& header) {
+    headerLine = header.line;
+    headings.resize(header.fields.size());
+    for (std::size_t c = 0; c < header.fields.size(); ++c) {
+      const std::string_view cell = trimmedSpacesAndTabs(header.fields[c]);
+      if (cell.empty()) continue;
+      const auto match = std::find(known.begin(), known.end(), UnicodeText::caseFolded(cell));
+      if (match == known.end()) {
+        std::string names;
+        for (const auto heading : CSVExporter::header) names += (names.empty() ? "" : ", ") + std::string(heading);
+        headerProblems.push_back("“" + std::string(cell) + "” isn't a column Lumetra knows. The columns are " + names +
+                                 ".");
+        continue;
+      }
+      const std::string_view canonical = CSVExporter::header[static_cast<std::size_t>(match - known.begin())];
+      headings[c] = canonical;
+      auto seen = std::find_if(columns.begin(), columns.end(), [&](const auto& p) { return p.first == canonical; });
+      if (seen != columns.end()) {
+        headerProblems.push_back("There are two “" + std::string(canonical) + "” columns.");
+        seen->second = c;
+      } else {
+        columns.emplace_back(canonical, c);
+      }
+    }
+    for (const auto required : requiredColumns) {
+      if (!columnOf(required)) headerProblems.push_back("There's no “" + std::string(required) + "” column.");
+    }
+  };
 
   TimeReader reader(timeZone);
-  const auto project = columnOf("Project"), start = columnOf("Start"), end = columnOf("End"), date = columnOf("Date"),
-             times = columnOf("Times"), description = columnOf("Description"), source = columnOf("Source ID");
-  file.rows.reserve(kept.size() - 1);
-  for (std::size_t r = 1; r < kept.size(); ++r) {
-    Record& record = kept[r];
+  std::optional<std::size_t> project, start, end, date, times, description, source;
+  const auto readRow = [&](Record& record) {
     const auto value = [&](std::optional<std::size_t> column) -> std::string_view {
       if (!column || *column >= record.fields.size()) return {};
       return record.fields[*column];
@@ -192,21 +174,50 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
       if (auto named = fromRawValue<SessionTimes>(UnicodeText::asciiLowercased(written))) {
         kind = *named;
       } else {
-        messages.push_back("Times is “" + std::string(written) + "”. Use real, approximate, placeholder or nothing (real).");
+        messages.push_back("Times is “" + std::string(written) +
+                           "”. Use real, approximate, placeholder or nothing (real).");
       }
     }
     if (!messages.empty()) {
       for (auto& message : messages) file.problems.push_back({record.line, std::move(message)});
-      continue;
+      return;
     }
-    // The record's texts move into the row: nothing reads the record after this.
+    // The record's texts move into the row: the reader refills its fields for the next record.
     const auto take = [&](std::optional<std::size_t> column) -> std::optional<std::string> {
       if (!column || *column >= record.fields.size() || record.fields[*column].empty()) return std::nullopt;
       return std::move(record.fields[*column]);
     };
     std::string projectName = take(project).value_or("");
-    file.rows.push_back(ImportRow{record.line, std::move(projectName), *startAt, *endAt, take(description), kind,
-                                  take(source)});
+    file.rows.push_back(
+        ImportRow{record.line, std::move(projectName), *startAt, *endAt, take(description), kind, take(source)});
+  };
+
+  CSVRecords::forEach(text, file.problems, [&](Record& record) {
+    const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
+                                   [](const std::string& f) { return trimmedSpacesAndTabs(f).empty(); });
+    if (blank) return;
+    if (seenHeader) {
+      // After a faulty header the rest is read only for its quoting problems.
+      if (headerProblems.empty()) readRow(record);
+      return;
+    }
+    seenHeader = true;
+    readHeader(record);
+    project = columnOf("Project"), start = columnOf("Start"), end = columnOf("End"), date = columnOf("Date"),
+    times = columnOf("Times"), description = columnOf("Description"), source = columnOf("Source ID");
+    // Rows run about 120 bytes; a guess that spares most of the growing.
+    file.rows.reserve(text.size() / 128);
+  });
+  if (!seenHeader) {
+    if (file.problems.empty()) file.problems.push_back({1, "The file is empty."});
+    return file;
+  }
+  if (!headerProblems.empty()) {
+    std::vector<ImportProblem> problems;
+    for (auto& message : headerProblems) problems.push_back({headerLine, std::move(message)});
+    problems.insert(problems.end(), file.problems.begin(), file.problems.end());
+    file.problems = std::move(problems);
+    return file;
   }
   std::stable_sort(file.problems.begin(), file.problems.end(),
                    [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });

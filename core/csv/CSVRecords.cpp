@@ -6,11 +6,23 @@ namespace lumetra::CSVRecords {
 
 // Walked byte by byte: every character it reacts to is ASCII, and UTF-8 never uses ASCII bytes
 // inside other characters.
-std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems) {
-  std::vector<Record> out;
-  std::string field;
-  std::vector<std::string> fields;
-  std::int64_t line = 1, recordLine = 1;
+void forEach(std::string_view text, std::vector<ImportProblem>& problems, const std::function<void(Record&)>& each) {
+  Record record;
+  std::size_t count = 0;  // fields of the record so far; record.fields may hold more, from earlier records
+  const auto nextField = [&]() -> std::string& {
+    if (count == record.fields.size()) record.fields.emplace_back();
+    std::string& field = record.fields[count++];
+    field.clear();
+    return field;
+  };
+  const auto finish = [&] {
+    record.fields.resize(count);
+    each(record);
+    count = 0;
+  };
+  std::string* field = &nextField();
+  std::int64_t line = 1;
+  record.line = 1;
   bool inQuotes = false, quoted = false, closed = false, reported = false;
   const std::size_t n = text.size();
   std::size_t i = 0;
@@ -19,7 +31,7 @@ std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& prob
     if (inQuotes) {
       if (c == '"') {
         if (i + 1 < n && text[i + 1] == '"') {
-          field += '"';
+          *field += '"';
           i += 2;
         } else {
           inQuotes = false;
@@ -27,42 +39,38 @@ std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& prob
           ++i;
         }
       } else if (c == '\r' && i + 1 < n && text[i + 1] == '\n') {
-        field += "\r\n";
+        *field += "\r\n";
         i += 2;
         ++line;
       } else if (c == '\n' || c == '\r') {
-        field += c;
+        *field += c;
         ++i;
         ++line;
       } else {
         // Plain text up to the next character that means something inside quotes, at once.
         const auto next = std::min(text.find_first_of("\"\r\n", i), n);
-        field.append(text.substr(i, next - i));
+        field->append(text.substr(i, next - i));
         i = next;
       }
       continue;
     }
     if (c == ',') {
-      fields.push_back(std::move(field));
-      field.clear();
+      field = &nextField();
       quoted = closed = false;
       ++i;
     } else if (c == '\n' || c == '\r') {
-      fields.push_back(std::move(field));
-      field.clear();
+      finish();
+      field = &nextField();
       quoted = closed = reported = false;
-      out.push_back(Record{recordLine, std::move(fields)});
-      fields.clear();
-      fields.reserve(out.back().fields.size());  // the next record likely has as many
       i += (c == '\r' && i + 1 < n && text[i + 1] == '\n') ? 2 : 1;
-      recordLine = ++line;
-    } else if (c == '"' && field.empty() && !quoted) {
+      record.line = ++line;
+    } else if (c == '"' && field->empty() && !quoted) {
       inQuotes = quoted = true;
       ++i;
     } else if (!closed && c != '"') {
       // Plain text up to the next character that means something outside quotes, at once.
       const auto next = std::min(text.find_first_of(",\"\r\n", i), n);
-      field.append(text.substr(i, next - i));
+      field->append(text.substr(i, next - i));
       i = next;
     } else {
       if (closed && !reported) {
@@ -71,15 +79,18 @@ std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& prob
                             "quote inside it."});
         reported = true;
       }
-      field += c;
+      *field += c;
       ++i;
     }
   }
-  if (inQuotes) problems.push_back({recordLine, "A quoted field starting on this line is never closed."});
-  if (!(field.empty() && fields.empty() && !quoted)) {
-    fields.push_back(std::move(field));
-    out.push_back(Record{recordLine, std::move(fields)});
-  }
+  if (inQuotes) problems.push_back({record.line, "A quoted field starting on this line is never closed."});
+  // Text after the last line break is a record too, unless there is none at all.
+  if (!(field->empty() && count == 1 && !quoted)) finish();
+}
+
+std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems) {
+  std::vector<Record> out;
+  forEach(text, problems, [&](Record& record) { out.push_back(record); });
   return out;
 }
 

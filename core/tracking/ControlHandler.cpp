@@ -77,7 +77,10 @@ ControlHandler::ControlHandler(Tracker& tracker, Calendar calendar)
 std::string ControlHandler::respond(const std::string& data, Instant now) {
   ControlRequest request;
   try {
-    request = WireCoding::decode<ControlRequest>(data);
+    JSON message = WireCoding::parse(data);
+    auto csv = WireCoding::takeText(message, "csv");
+    request = WireCoding::fromJSON<ControlRequest>(message);
+    if (csv) request.csv = std::move(csv);
   } catch (const WireError& error) {
     return response(ControlError(Code::badRequest, "The request isn't valid: " + error.description()));
   }

@@ -134,6 +134,7 @@ TEST(ControlProtocolTest, LargeRequestsParseAsTheGeneralParserDoes) {
   const std::string bodies[] = {
       R"("csv":"F","dry_run":true,"limit":0,"n":-0,"big":123456789012345678,"x":null,"y":false)",
       "\"csv\":\"F\\\"\\\\\\/\\b\\f\\n\\r\\t\",\"a\":1,\"a\":\"again\"",
+      R"("csv":"F\\\\\"x\\","b":"\\\"")",
       " \"csv\" :\t\"F é€😀 \x7f\" , \"n\" : -17 \r\n",
       R"("csv":"F\u00e9\ud83d\ude00")", R"("csv":"F","f":1.5)", R"("csv":"F","e":1e3)", R"("csv":"F","o":{"a":1})",
       R"("csv":"F","z":01)", R"("csv":"F","t":tru)", R"("csv":"F",)", R"("csv":"F" "b":1)", R"("csv":"F\x")",
