@@ -97,8 +97,7 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   std::vector<std::string> known;
   for (const auto heading : CSVExporter::header) known.push_back(UnicodeText::caseFolded(heading));
-  bool seenHeader = false;
-  std::int64_t headerLine = 0;
+  std::int64_t headerLine = 0;  // 0 until the header is read
   std::vector<std::optional<std::string_view>> headings;  // the canonical heading of each column
   std::vector<std::pair<std::string_view, std::size_t>> columns;  // canonical heading → column
   std::vector<std::string> headerProblems;
@@ -196,19 +195,18 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
     const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
                                    [](const std::string& f) { return trimmedSpacesAndTabs(f).empty(); });
     if (blank) return;
-    if (seenHeader) {
+    if (headerLine > 0) {
       // After a faulty header the rest is read only for its quoting problems.
       if (headerProblems.empty()) readRow(record);
       return;
     }
-    seenHeader = true;
     readHeader(record);
     project = columnOf("Project"), start = columnOf("Start"), end = columnOf("End"), date = columnOf("Date"),
     times = columnOf("Times"), description = columnOf("Description"), source = columnOf("Source ID");
     // Rows run about 120 bytes; a guess that spares most of the growing.
     file.rows.reserve(text.size() / 128);
   });
-  if (!seenHeader) {
+  if (headerLine == 0) {
     if (file.problems.empty()) file.problems.push_back({1, "The file is empty."});
     return file;
   }

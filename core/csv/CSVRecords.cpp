@@ -1,6 +1,7 @@
 #include "csv/CSVRecords.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace lumetra::CSVRecords {
 
@@ -90,7 +91,7 @@ void forEach(std::string_view text, std::vector<ImportProblem>& problems, const 
 
 std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems) {
   std::vector<Record> out;
-  forEach(text, problems, [&](Record& record) { out.push_back(record); });
+  forEach(text, problems, [&](Record& record) { out.push_back(std::move(record)); });
   return out;
 }
 
