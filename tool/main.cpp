@@ -17,19 +17,22 @@ int main(int argc, char** argv) {
   ProcessInfo::ignoreBrokenPipe();
 
   const auto socket = ControlProtocol::socketURL(Store::defaultDirectory());
-  const Transport transport = [&socket](const std::string& request) {
-    return ControlClient::exchange(request, socket, ControlClient::timeout);
+  const Calendar calendar = Calendar::current();
+  // Loading the time zone costs this short-lived process about as much as the host takes to
+  // answer, so it happens while the host works.
+  const Transport transport = [&socket, &calendar](const std::string& request) {
+    return ControlClient::exchange(request, socket, ControlClient::timeout, [&calendar] { calendar.prepare(); });
   };
   const std::vector<std::string> arguments(argv + 1, argv + argc);
 
   if (arguments.size() == 1 && arguments[0] == MCPServer::command) {
-    MCPServer server(MCPServer::bundleVersion(ProcessInfo::executable(argv[0])), Calendar::current(), Instant::now,
-                     transport);
-    server.serve(FileSystem::readStandardInputLine, [](const std::string& bytes) { return FileSystem::writeAll(FileSystem::standardOutput, bytes); });
+    MCPServer server(MCPServer::bundleVersion(ProcessInfo::executable(argv[0])), calendar, Instant::now, transport);
+    server.serve(FileSystem::readStandardInputLine,
+                 [](const std::string& bytes) { return FileSystem::writeAll(FileSystem::standardOutput, bytes); });
     return CommandLineTool::success;
   }
 
-  const auto output = CommandLineTool::run(arguments, transport, Instant::now(), Calendar::current());
+  const auto output = CommandLineTool::run(arguments, transport, Instant::now(), calendar);
   (void)FileSystem::writeAll(FileSystem::standardOutput, output.out);
   (void)FileSystem::writeAll(FileSystem::standardError, output.err);
   return output.status;

@@ -23,7 +23,8 @@ ControlError failed(std::string message) { return ControlError(ControlError::Cod
 
 }  // namespace
 
-std::string exchange(const std::string& request, const std::filesystem::path& socketPath, double timeoutSeconds) {
+std::string exchange(const std::string& request, const std::filesystem::path& socketPath, double timeoutSeconds,
+                     const std::function<void()>& whileWaiting) {
   FileDescriptor fd(UnixSocket::openStream());
   if (!fd.valid()) throw failed("Couldn't create a socket (" + SystemError::text(errno) + ").");
 
@@ -51,11 +52,10 @@ std::string exchange(const std::string& request, const std::filesystem::path& so
     throw failed("Couldn't connect to Lumetra (" + SystemError::text(error) + ").");
   }
 
-  // The newline goes in a write of its own: copying a request of several megabytes just to
-  // append one byte would double the tool's memory.
-  if (!Socket::writeAll(fd.get(), request) || !Socket::writeAll(fd.get(), "\n")) {
+  if (!Socket::writeLine(fd.get(), request)) {
     throw failed("Couldn't send the request (" + SystemError::text(errno) + ").");
   }
+  if (whileWaiting) whileWaiting();
 
   auto reply = Socket::readLine(fd.get(), maxReplySize);
   switch (reply.kind) {

@@ -26,9 +26,11 @@ inline constexpr int connectRetries = 5;
 inline constexpr std::size_t maxReplySize = 4 * ControlProtocol::maxRequestSize;
 
 // One request over the socket at `socketPath`: connect (retrying while refused), send the bytes
-// and a newline, read one reply line. Throws ControlError: notRunning, timedOut or failed.
+// and a newline, read one reply line. `whileWaiting`, when given, runs once the request is sent,
+// so a caller can do its own preparation while the host works. Throws ControlError: notRunning,
+// timedOut or failed.
 [[nodiscard]] std::string exchange(const std::string& request, const std::filesystem::path& socketPath,
-                                   double timeoutSeconds);
+                                   double timeoutSeconds, const std::function<void()>& whileWaiting = {});
 
 // Encodes the request, passes it through the transport and decodes the reply's result.
 // Throws the reply's ControlError, a ControlError with code failed for a reply that can't be

@@ -221,7 +221,7 @@ void ControlServer::serve(FileDescriptor connection, std::string request) {
   (void)UnixSocket::setNonBlocking(fd, false);  // accepted sockets inherit the listener's mode
   Socket::configure(fd, readTimeout);
   try {
-    (void)Socket::writeAll(fd, handler_(request) + "\n");
+    (void)Socket::writeLine(fd, handler_(request));
   } catch (const std::exception&) {
     // The handler answers every request itself; if it throws anyway, close without a word.
   }

@@ -76,6 +76,8 @@ Calendar::Impl& Calendar::impl() const {
   return impl_.get([&] { return Impl{makeCalendar(zoneId_, defaultZone_, locale_)}; });
 }
 
+void Calendar::prepare() const { (void)impl(); }
+
 void* Calendar::icuCalendar() const { return impl().calendar.get(); }
 
 std::string Calendar::timeZoneId() const {

@@ -34,6 +34,10 @@ class Calendar {
   Calendar& operator=(Calendar&&) noexcept;
   ~Calendar();
 
+  // Loads the zone and the calendar rules now rather than on first use. The loading is mostly
+  // process-wide, so a copy made afterwards builds its own quickly.
+  void prepare() const;
+
   // The zone's IANA identifier.
   [[nodiscard]] std::string timeZoneId() const;
 

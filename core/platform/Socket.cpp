@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,6 +58,22 @@ bool writeAll(int fd, std::string_view bytes) {
     written += static_cast<std::size_t>(count);
   }
   return true;
+}
+
+bool writeLine(int fd, std::string_view bytes) {
+  char newline = '\n';
+  iovec parts[2] = {{const_cast<char*>(bytes.data()), bytes.size()}, {&newline, 1}};
+  msghdr message{};
+  message.msg_iov = parts;
+  message.msg_iovlen = 2;
+  ssize_t count = 0;
+  do {
+    count = ::sendmsg(fd, &message, UnixSocket::sendFlags());
+  } while (count < 0 && errno == EINTR);
+  if (count <= 0) return false;
+  const auto sent = static_cast<std::size_t>(count);
+  if (sent > bytes.size()) return true;
+  return writeAll(fd, bytes.substr(sent)) && writeAll(fd, "\n");
 }
 
 }  // namespace lumetra::Socket

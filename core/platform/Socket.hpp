@@ -34,5 +34,8 @@ void configure(int fd, double timeoutSeconds);
 
 // Writes every byte, repeating after interruptions. False when a write fails or writes nothing.
 [[nodiscard]] bool writeAll(int fd, std::string_view bytes);
+// Writes the bytes and a newline, in one call when the socket takes them: the peer wakes once,
+// and a long line isn't copied to append one byte.
+[[nodiscard]] bool writeLine(int fd, std::string_view bytes);
 
 }  // namespace lumetra::Socket
