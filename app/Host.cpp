@@ -223,8 +223,8 @@ int run(const std::filesystem::path& dataDirectory) {
   });
   const std::string busy = ControlHandler::response(ControlHandler::busy());
   const ControlServer::Schedule schedule = [&owner](std::function<void()> job) { owner.schedule(std::move(job)); };
-  // Every request runs on the owner thread; the tray follows what it changed (the page's
-  // once-a-second look at the revision changes nothing, so it costs the tray nothing).
+  // The page's requests run on the owner thread too; the tray follows what they changed (the
+  // page's once-a-second look at the revision changes nothing, so it costs the tray nothing).
   const WebServer::Relay onOwner = [&schedule, &desktop, &store](std::function<std::string()> work) {
     return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, &store, work = std::move(work)] {
       const auto before = store->revision();
@@ -233,17 +233,29 @@ int run(const std::filesystem::path& dataDirectory) {
       return answer;
     });
   };
-  const auto relayed = [&onOwner, &busy](auto respond) {
-    return [&onOwner, &busy, respond](const std::string& line) {
-      return onOwner([&] { return respond(line, Instant::now()); }).value_or(busy);
+  // The sockets' requests run on the owner thread, which answers them itself; the tray follows
+  // in a job of its own, after the answer has gone.
+  const auto onOwnerThread = [&owner, &desktop, &store](auto respond) {
+    return [&owner, &desktop, &store, respond](const std::string& line) {
+      const auto before = store->revision();
+      std::string answer = respond(line, Instant::now());
+      if (store->revision() != before) {
+        owner.schedule([&desktop] {
+          if (desktop) desktop->refreshTray(Instant::now());
+        });
+      }
+      return answer;
     };
   };
+  const ControlServer::Owner ownerThread{schedule};
   auto controlServer = std::make_unique<ControlServer>(
       ControlProtocol::socketURL(dataDirectory),
-      relayed([&control](const std::string& line, Instant now) { return control.respond(line, now); }), busy);
+      onOwnerThread([&control](const std::string& line, Instant now) { return control.respond(line, now); }), busy,
+      ownerThread);
   auto menuServer = std::make_unique<ControlServer>(
       dataDirectory / std::string(MenuCommandLine::socketName),
-      relayed([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }), busy);
+      onOwnerThread([&menu](const std::string& line, Instant now) { return menu.respond(line, now); }), busy,
+      ownerThread);
   HostDesktop hostDesktop(*tracker, webActions, schedule,
                           ProcessInfo::executable(nullptr).parent_path().parent_path() / "Resources" / "icons");
   // Said once: without a source of idle time, sessions only stop by hand or by sleep.

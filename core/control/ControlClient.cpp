@@ -52,7 +52,7 @@ std::string exchange(const std::string& request, const std::filesystem::path& so
     throw failed("Couldn't connect to Lumetra (" + SystemError::text(error) + ").");
   }
 
-  if (!Socket::writeLine(fd.get(), request)) {
+  if (Socket::writeLine(fd.get(), request) != request.size() + 1) {
     throw failed("Couldn't send the request (" + SystemError::text(errno) + ").");
   }
   if (whileWaiting) whileWaiting();

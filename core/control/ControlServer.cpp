@@ -19,13 +19,23 @@
 
 namespace lumetra {
 
-ControlServer::ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply)
-    : socketURL_(std::move(socketURL)), handler_(std::move(handler)), busyReply_(std::move(busyReply)) {}
+ControlServer::ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply,
+                             std::optional<Owner> owner)
+    : socketURL_(std::move(socketURL)),
+      handler_(std::move(handler)),
+      busyReply_(std::move(busyReply)),
+      owner_(std::move(owner)) {}
 
 ControlServer::~ControlServer() {
   stop();
+  // Requests on the owner's queue are still answered, or answered busy once their time is up.
+  for (;;) {
+    const auto next = expireQueued();
+    MutexLock lock(activeLock_);
+    const auto done = [this]() REQUIRES(activeLock_) { return active_ == 0; };
+    if (next ? lock.waitUntil(activeDone_, *next, done) : (lock.wait(activeDone_, done), true)) break;
+  }
   MutexLock lock(activeLock_);
-  lock.wait(activeDone_, [this]() REQUIRES(activeLock_) { return active_ == 0; });
   closing_ = true;
   jobArrived_.notify_all();
   lock.wait(workersDone_, [this]() REQUIRES(activeLock_) { return workers_ == 0; });
@@ -97,9 +107,11 @@ void ControlServer::acceptLoop() {
   for (;;) {
     fds.assign({listener_.get(), wakeRead_.get()});
     for (const auto& r : reading) fds.push_back(r.connection.get());
+    auto next = expireQueued();
+    if (!reading.empty() && (!next || reading.front().deadline < *next)) next = reading.front().deadline;
     int timeout = -1;
-    if (!reading.empty()) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(reading.front().deadline - Clock::now());
+    if (next) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
       timeout = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
     }
     if (!UnixSocket::waitReadable(fds, timeout, ready) || ready[1]) return;
@@ -132,11 +144,14 @@ void ControlServer::acceptPending(std::deque<Reading>& reading) {
     FileDescriptor accepted(connection);
     // Other users are turned away before anything is read or any thread is made.
     if (!UnixSocket::peerIsSameUser(connection)) continue;
-    if (reading.size() >= maxReading) reading.pop_front();
-    reading.push_back(Reading{
+    Reading arriving{
         std::move(accepted),
         {},
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(readTimeout))});
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(readTimeout))};
+    // A client sends its request as soon as it is connected, so it is usually here already.
+    if (readFrom(arriving)) continue;
+    if (reading.size() >= maxReading) reading.pop_front();
+    reading.push_back(std::move(arriving));
   }
 }
 
@@ -169,13 +184,84 @@ bool ControlServer::readFrom(Reading& reading) {
 }
 
 void ControlServer::dispatch(FileDescriptor connection, std::string request) {
+  if (!admit(connection.get())) return;
+  if (!owner_) return enqueue(Job{std::move(connection), std::move(request), std::nullopt});
+  auto queued = std::make_shared<Queued>();
+  queued->connection = std::move(connection);
+  queued->request = std::move(request);
+  queued->deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(owner_->busyTimeout));
+  queued_.push_back(queued);
+  owner_->schedule([this, queued] {
+    {
+      MutexLock lock(queued->lock);
+      if (queued->taken) return;  // answered busy already; the server may be gone
+      queued->taken = true;
+    }
+    answerOnOwner(*queued);
+  });
+}
+
+bool ControlServer::admit(int connection) {
   MutexLock lock(activeLock_);
   if (active_ >= maxActive) {
-    UnixSocket::sendWithoutWaiting(connection.get(), busyReply_ + "\n");
-    return;
+    UnixSocket::sendWithoutWaiting(connection, busyReply_ + "\n");
+    return false;
   }
   ++active_;
-  jobs_.push_back(Job{std::move(connection), std::move(request)});
+  return true;
+}
+
+void ControlServer::finishOne() {
+  MutexLock lock(activeLock_);
+  if (--active_ == 0) activeDone_.notify_all();
+}
+
+std::optional<ControlServer::Clock::time_point> ControlServer::expireQueued() {
+  const auto now = Clock::now();
+  for (; !queued_.empty(); queued_.pop_front()) {
+    auto& queued = *queued_.front();
+    {
+      MutexLock lock(queued.lock);
+      if (queued.taken) continue;  // the owner has it
+      if (now < queued.deadline) return queued.deadline;
+      queued.taken = true;
+    }
+    UnixSocket::sendWithoutWaiting(queued.connection.get(), busyReply_ + "\n");
+    queued.connection.reset();
+    finishOne();
+  }
+  return std::nullopt;
+}
+
+void ControlServer::answerOnOwner(Queued& queued) {
+  std::optional<std::string> reply;
+  try {
+    reply = handler_(queued.request);
+  } catch (const std::exception&) {
+    // As on a worker: a handler that throws gets the connection closed without a word.
+  }
+  const bool large = queued.request.size() >= largeRequest;
+  queued.request = std::string();
+  if (reply) {
+    const auto sent = Socket::writeLine(queued.connection.get(), *reply, false);
+    if (sent < reply->size() + 1) {
+      // The owner never waits for a reader: a worker sends the rest.
+      reply->erase(0, std::min(sent, reply->size()));
+      reply->push_back('\n');
+      enqueue(Job{std::move(queued.connection), {}, std::move(reply)});
+      if (large) ProcessInfo::releaseFreeMemory();
+      return;
+    }
+  }
+  queued.connection.reset();
+  if (large) ProcessInfo::releaseFreeMemory();
+  finishOne();
+}
+
+void ControlServer::enqueue(Job job) {
+  MutexLock lock(activeLock_);
+  jobs_.push_back(std::move(job));
   // Idle workers each take one job; a new one starts only when they are too few.
   if (std::cmp_greater(jobs_.size(), idle_)) {
     try {
@@ -212,22 +298,26 @@ void ControlServer::work() {
       job = std::move(jobs_.front());
       jobs_.pop_front();
     }
-    serve(std::move(job.connection), std::move(job.request));
+    serve(std::move(job));
   }
 }
 
-void ControlServer::serve(FileDescriptor connection, std::string request) {
-  const int fd = connection.get();
+void ControlServer::serve(Job job) {
+  const int fd = job.connection.get();
   (void)UnixSocket::setNonBlocking(fd, false);  // accepted sockets inherit the listener's mode
   Socket::configure(fd, readTimeout);
+  if (job.unsent) {
+    (void)Socket::writeAll(fd, *job.unsent);
+    return;
+  }
   try {
-    (void)Socket::writeLine(fd, handler_(request));
+    (void)Socket::writeLine(fd, handler_(job.request));
   } catch (const std::exception&) {
     // The handler answers every request itself; if it throws anyway, close without a word.
   }
-  connection.reset();
-  if (request.size() >= largeRequest) {
-    request = std::string();
+  job.connection.reset();
+  if (job.request.size() >= largeRequest) {
+    job.request = std::string();
     ProcessInfo::releaseFreeMemory();
   }
 }

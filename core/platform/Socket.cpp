@@ -60,20 +60,21 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool writeLine(int fd, std::string_view bytes) {
+std::size_t writeLine(int fd, std::string_view bytes, bool wait) {
   char newline = '\n';
-  iovec parts[2] = {{const_cast<char*>(bytes.data()), bytes.size()}, {&newline, 1}};
-  msghdr message{};
-  message.msg_iov = parts;
-  message.msg_iovlen = 2;
-  ssize_t count = 0;
-  do {
-    count = ::sendmsg(fd, &message, UnixSocket::sendFlags());
-  } while (count < 0 && errno == EINTR);
-  if (count <= 0) return false;
-  const auto sent = static_cast<std::size_t>(count);
-  if (sent > bytes.size()) return true;
-  return writeAll(fd, bytes.substr(sent)) && writeAll(fd, "\n");
+  std::size_t written = 0;
+  while (written <= bytes.size()) {
+    const std::string_view rest = bytes.substr(std::min(written, bytes.size()));
+    iovec parts[2] = {{const_cast<char*>(rest.data()), rest.size()}, {&newline, 1}};
+    msghdr message{};
+    message.msg_iov = rest.empty() ? parts + 1 : parts;
+    message.msg_iovlen = rest.empty() ? 1 : 2;
+    const ssize_t count = ::sendmsg(fd, &message, UnixSocket::sendFlags() | (wait ? 0 : MSG_DONTWAIT));
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    written += static_cast<std::size_t>(count);
+  }
+  return written;
 }
 
 }  // namespace lumetra::Socket

@@ -34,8 +34,9 @@ void configure(int fd, double timeoutSeconds);
 
 // Writes every byte, repeating after interruptions. False when a write fails or writes nothing.
 [[nodiscard]] bool writeAll(int fd, std::string_view bytes);
-// Writes the bytes and a newline, in one call when the socket takes them: the peer wakes once,
-// and a long line isn't copied to append one byte.
-[[nodiscard]] bool writeLine(int fd, std::string_view bytes);
+// Writes the bytes and a newline, in one call where the socket takes them: the peer wakes once,
+// and a long line isn't copied to append one byte. Returns how many of the bytes.size() + 1
+// were written: all unless a write fails or, with `wait` false, the socket has no more room.
+[[nodiscard]] std::size_t writeLine(int fd, std::string_view bytes, bool wait = true);
 
 }  // namespace lumetra::Socket

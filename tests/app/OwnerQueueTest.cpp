@@ -7,7 +7,13 @@
 #include <stdexcept>
 #include <thread>
 
+#include "control/ControlClient.hpp"
 #include "control/ControlServer.hpp"
+#include "control/SocketAddress.hpp"
+#include "platform/FileDescriptor.hpp"
+#include "platform/Socket.hpp"
+#include "platform/UnixSocket.hpp"
+#include "support/TestSupport.hpp"
 
 namespace lumetra {
 namespace {
@@ -89,6 +95,44 @@ TEST(OwnerQueueRelayTest, WaitsForWorkThatHasBegun) {
                                    return std::string("slow but sure");
                                  }),
             "slow but sure");
+}
+
+// Given a server whose requests go onto the owner thread, expect each answered there; a reply
+// longer than the socket takes at once finished by someone else while the owner serves the next
+// client; and a request the stalled owner doesn't take up in time answered busy and never run.
+TEST(OwnerQueueServerTest, OwnerAnswersItselfAndNeverWaitsOnAClient) {
+  test::TemporaryDirectory folder;
+  const auto path = ControlProtocol::socketURL(folder.path());
+  OwnerQueue owner(kNoBeat, {});
+  std::thread::id ownerThread;
+  owner.schedule([&] { ownerThread = std::this_thread::get_id(); });
+  std::vector<std::string> ran;  // the owner's alone
+  const std::string big(8 << 20, 'b');
+  ControlServer server(
+      path,
+      [&](const std::string& request) {
+        EXPECT_EQ(std::this_thread::get_id(), ownerThread);
+        ran.push_back(request);
+        return request == "big" ? big : "done:" + request;
+      },
+      "busy", ControlServer::Owner{[&](std::function<void()> job) { owner.schedule(std::move(job)); }, 0.3});
+  server.start();
+
+  FileDescriptor reader(UnixSocket::openStream());
+  ASSERT_EQ(UnixSocket::connectTo(reader.get(), SocketAddress(path).path()), 0);
+  ASSERT_EQ(Socket::writeLine(reader.get(), "big"), 4U);
+  EXPECT_EQ(ControlClient::exchange("a", path, 5), "done:a");  // while the big reply waits for its reader
+  Socket::configure(reader.get(), 10);
+  EXPECT_EQ(Socket::readLine(reader.get(), big.size()).line, big);
+
+  std::promise<void> unblock;
+  owner.schedule([blocked = unblock.get_future().share()] { blocked.wait(); });
+  EXPECT_EQ(ControlClient::exchange("late", path, 5), "busy");
+  unblock.set_value();
+  EXPECT_EQ(ControlClient::exchange("b", path, 5), "done:b");
+  std::promise<std::vector<std::string>> seen;
+  owner.schedule([&] { seen.set_value(ran); });
+  EXPECT_EQ(seen.get_future().get(), (std::vector<std::string>{"big", "a", "b"}));
 }
 
 }  // namespace
