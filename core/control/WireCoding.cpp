@@ -173,7 +173,55 @@ std::string fromSnakeCase(std::string_view key) {
   return out;
 }
 
-std::string compact(const JSON& value) { return dumpScalar(value); }
+std::string compact(const JSON& value) {
+  // The general writer looks at a text byte by byte; an import's megabytes of CSV are written
+  // here in runs instead, byte for byte as it would write them. Only valid UTF-8 takes this
+  // way: the general writer replaces anything else.
+  const auto isLongText = [](const JSON& member) {
+    return member.is_string() && member.get_ref<const std::string&>().size() >= flatObjectMinimum &&
+           UnicodeText::isValidUTF8(member.get_ref<const std::string&>());
+  };
+  if (!value.is_object() || std::none_of(value.begin(), value.end(), isLongText)) return dumpScalar(value);
+  std::string out = "{";
+  for (auto it = value.begin(); it != value.end(); ++it) {
+    if (it != value.begin()) out += ',';
+    out += dumpScalar(JSON(it.key()));
+    out += ':';
+    if (!isLongText(*it)) {
+      out += compact(*it);
+      continue;
+    }
+    const auto& text = it->get_ref<const std::string&>();
+    out.reserve(out.size() + text.size() + text.size() / 8 + 64);
+    out += '"';
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x20 && c != '"' && c != '\\') continue;
+      out.append(text, run, i - run);
+      run = i + 1;
+      switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default: {
+          static constexpr char hex[] = "0123456789abcdef";
+          out += "\\u00";
+          out += hex[c >> 4];
+          out += hex[c & 0xF];
+        }
+      }
+    }
+    out.append(text, run, std::string::npos);
+    out += '"';
+  }
+  out += '}';
+  return out;
+}
 
 std::string pretty(const JSON& value) {
   std::string out;

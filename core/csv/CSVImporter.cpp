@@ -48,8 +48,15 @@ class TimeReader {
     return std::nullopt;
   }
 
-  // The start's day as the day format writes it.
-  std::string day(Instant instant) const { return dayFormat_.format(instant); }
+  // The day of a start read from `text`, as the day format writes it. A wall-clock text on a day
+  // without a clock change begins with it already.
+  std::string day(std::string_view text, Instant instant) const {
+    if (const auto parts = wallClock(text)) {
+      const auto known = dayStarts_.find(dayKey(*parts));
+      if (known != dayStarts_.end() && known->second) return std::string(text.substr(0, 10));
+    }
+    return dayFormat_.format(instant);
+  }
 
  private:
   // The fields of a text shaped exactly like either time format; nothing for any other shape,
@@ -70,11 +77,13 @@ class TimeReader {
                                number(11, 2), number(14, 2), text.size() == 19 ? number(17, 2) : 0};
   }
 
+  static int dayKey(const Calendar::DateParts& p) { return p.year * 10000 + p.month * 100 + p.day; }
+
   // The instant of a wall-clock time. Files hold many times on each day, so each day's start is
   // looked up once; days with a clock change go to the calendar time by time.
   std::optional<Instant> local(const Calendar::DateParts& p) {
     if (p.hour > 23 || p.minute > 59 || p.second > 59) return zone_.instant(p);
-    auto [day, added] = dayStarts_.try_emplace(p.year * 10000 + p.month * 100 + p.day);
+    auto [day, added] = dayStarts_.try_emplace(dayKey(p));
     if (added) {
       const auto start = zone_.instant({p.year, p.month, p.day, 0, 0, 0});
       if (start && !zone_.mayChangeBetween(*start, *start + 86400)) day->second = start;
@@ -163,7 +172,7 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
     if (!day.empty() && startAt) {
       const std::string_view startText = trimmedSpacesAndTabs(value(start));
       const std::string startDay = startText.find('T') != std::string_view::npos ? std::string(startText.substr(0, 10))
-                                                                                   : reader.day(*startAt);
+                                                                                   : reader.day(startText, *startAt);
       if (startDay != day) {
         messages.push_back("Date " + std::string(day) + " isn't the date of Start (" + startDay + ").");
       }

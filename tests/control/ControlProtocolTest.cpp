@@ -127,16 +127,20 @@ TEST(ControlProtocolTest, RecordsRoundTrip) {
   EXPECT_EQ(WireCoding::decode<ImportReport>(text), report);
 }
 
-// Given large requests, which are read by a one-pass reader when they are flat objects, expect
-// the general parser's value or its refusal, whatever the shape of the text around a long field.
-TEST(ControlProtocolTest, LargeRequestsParseAsTheGeneralParserDoes) {
+// Given large requests, which are read by a one-pass reader when they are flat objects and
+// written in runs, expect the general parser's value or its refusal, whatever the shape of the
+// text around a long field, and the general writer's bytes.
+TEST(ControlProtocolTest, LargeRequestsReadAndWriteAsTheGeneralCodeDoes) {
+  const auto dump = [](const nlohmann::json& value) {
+    return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  };
   const std::string filler(70'000, 'a');
   const std::string bodies[] = {
       R"("csv":"F","dry_run":true,"limit":0,"n":-0,"big":123456789012345678,"x":null,"y":false)",
       "\"csv\":\"F\\\"\\\\\\/\\b\\f\\n\\r\\t\",\"a\":1,\"a\":\"again\"",
       R"("csv":"F\\\\\"x\\","b":"\\\"")",
       " \"csv\" :\t\"F é€😀 \x7f\" , \"n\" : -17 \r\n",
-      R"("csv":"F\u00e9\ud83d\ude00")", R"("csv":"F","f":1.5)", R"("csv":"F","e":1e3)", R"("csv":"F","o":{"a":1})",
+      R"("csv":"F\u00e9\ud83d\ude00\u0001\u001f")", R"("csv":"F","f":1.5)", R"("csv":"F","e":1e3)", R"("csv":"F","o":{"a":1})",
       R"("csv":"F","z":01)", R"("csv":"F","t":tru)", R"("csv":"F",)", R"("csv":"F" "b":1)", R"("csv":"F\x")",
       "\"csv\":\"F\x01\"", "\"csv\":\"F\xc3\"", "\"csv\":\"F\xed\xa0\x80\"", "\"csv\":\"F\xf4\x90\x80\x80\"",
       "\"csv\":\"F\xe0\x80\xaf\"", "\"csv\":\"F\xc0\xaf\"", R"("csv":"F"} x)",
@@ -153,10 +157,13 @@ TEST(ControlProtocolTest, LargeRequestsParseAsTheGeneralParserDoes) {
     if (expected) {
       EXPECT_EQ(WireCoding::parse(text), *expected);
       EXPECT_EQ(WireCoding::parse(text).dump(), expected->dump());  // the same number kinds too
+      EXPECT_EQ(WireCoding::compact(*expected), dump(*expected));
     } else {
       EXPECT_THROW((void)WireCoding::parse(text), WireError);
     }
   }
+  const nlohmann::json invalid = {{"csv", filler + "\xff"}, {"a", 1}};
+  EXPECT_EQ(WireCoding::compact(invalid), dump(invalid));
 }
 
 TEST(ControlProtocolTest, SnakeCaseConversion) {

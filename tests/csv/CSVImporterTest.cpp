@@ -100,6 +100,8 @@ TEST(CSVImporterTest, RowChecks) {
       {"x,2024-05-02,2024-05-01 09:00:00,2024-05-01 10:00:00,,,",
        {"2: Date 2024-05-02 isn't the date of Start (2024-05-01)."}},
       {"x,2024-05-01,2024-05-01T23:30:00Z,2024-05-02T00:30:00Z,,,", {}},
+      {"x,2024-03-30,2024-03-31 03:30:00,2024-03-31 04:00:00,,,",  // a day with a clock change
+       {"2: Date 2024-03-30 isn't the date of Start (2024-03-31)."}},
       {"x,,2024-05-01 09:00:00,2024-05-01 10:00:00,Rough,,",
        {"2: Times is “Rough”. Use real, approximate, placeholder or nothing (real)."}},
       {"x,,2024-03-31 02:30:00,2024-03-31 04:00:00,,,",  // the hour skipped by the clock change
