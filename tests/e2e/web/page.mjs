@@ -28,6 +28,18 @@ try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1100, height: 820 });
   await page.emulateTimezone(process.env.TZ);
+  // A view is drawn again when the revision the page polls changes; a click that lands on a row
+  // just replaced is tried again on its successor.
+  const clickRow = async (selector) => {
+    for (let attempt = 1; ; attempt++) {
+      try {
+        return await page.click(selector);
+      } catch (error) {
+        if (attempt === 5 || !/detached/i.test(error.message)) throw error;
+        await new Promise((resolve) => setTimeout(resolve, 100));
+      }
+    }
+  };
   page.on('pageerror', (error) => failures.push(`page error: ${error.message}`));
   page.on('console', (message) => { if (message.type() === 'error') failures.push(`console: ${message.text()}`); });
 
@@ -74,7 +86,7 @@ try {
   await addSession('Garden', '10:30', '11:30', 'Weeding');
   await page.waitForFunction(() => document.querySelectorAll('#day-sessions tr').length === 2);
   const before = run(app, ['export']);
-  await page.click('#day-sessions tr:first-child button');  // Edit
+  await clickRow('#day-sessions tr:first-child button');  // Edit
   await page.$eval('#session-end', (e, v) => { e.value = v; }, `${day}T11:00`);
   await page.click('#session-form button[type="submit"]');
   await page.waitForSelector('#session-error:not([hidden])');
@@ -117,7 +129,7 @@ try {
   await page.click('button[data-view="projects"]');
   await page.waitForSelector('#project-rows tr[data-name="Reading"]');
   await page.screenshot({ path: join(shots, 'projects.png') });
-  await page.click('#project-rows tr[data-name="Reading"] button.danger');
+  await clickRow('#project-rows tr[data-name="Reading"] button.danger');
   await page.waitForSelector('#confirm-dialog[open]');
   assert.equal(await page.$eval('#confirm-text', (e) => e.textContent),
     'Delete “Reading” and its 1 session? This can’t be undone.');
