@@ -120,9 +120,11 @@ std::string ControlHandler::respond(const ControlRequest& request, Instant now) 
   }
 }
 
-std::map<std::int64_t, std::string> ControlHandler::projectNames() {
+std::map<std::int64_t, std::string> ControlHandler::projectNames() { return namesOf(tracker_.store().projects(true)); }
+
+std::map<std::int64_t, std::string> ControlHandler::namesOf(std::vector<Project> projects) {
   std::map<std::int64_t, std::string> names;
-  for (auto& project : tracker_.store().projects(true)) names.emplace(project.id, std::move(project.name));
+  for (auto& project : projects) names.emplace(project.id, std::move(project.name));
   return names;
 }
 
@@ -132,9 +134,13 @@ SessionInfo ControlHandler::info(const WorkSession& session, const std::map<std:
 }
 
 Project ControlHandler::findProject(const std::optional<std::string>& name, std::string_view command) {
+  return findProject(tracker_.store().projects(true), name, command);
+}
+
+Project ControlHandler::findProject(const std::vector<Project>& projects, const std::optional<std::string>& name,
+                                    std::string_view command) {
   const std::string text = Store::trimmed(name.value_or(""));
   if (text.empty()) throw ControlError(Code::badRequest, std::string(command) + " needs a project name.");
-  const auto projects = tracker_.store().projects(true);
   for (const auto& project : projects) {
     if (project.name == text) return project;
   }
@@ -197,7 +203,8 @@ ProjectsResult ControlHandler::projects(const ControlRequest& request) {
 }
 
 StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
-  const Project project = findProject(request.project, "start");
+  auto projects = tracker_.store().projects(true);
+  const Project project = findProject(projects, request.project, "start");
   if (project.archived) {
     throw ControlError(Code::archivedProject,
                        curlyQuoted(project.name) +
@@ -207,7 +214,7 @@ StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
   const auto stopped = tracker_.start(project.id, request.description, now);
   const auto& after = tracker_.current();
   if (!after) throw ControlError(Code::failed, "Tracking didn't start.");
-  const auto names = projectNames();
+  const auto names = namesOf(std::move(projects));  // starting changes no project
   StartResult result;
   result.session = info(*after, names, now);
   // Compared whole: a discarded session's id may be handed to the new one.
@@ -255,8 +262,9 @@ SessionResult ControlHandler::describe(const ControlRequest& request, Instant no
 }
 
 SessionsResult ControlHandler::sessions(const ControlRequest& request, Instant now) {
+  auto projects = tracker_.store().projects(true);
   std::optional<std::vector<std::int64_t>> projectIds;
-  if (request.project) projectIds = std::vector{findProject(request.project, "sessions").id};
+  if (request.project) projectIds = std::vector{findProject(projects, request.project, "sessions").id};
   std::optional<std::int64_t> limit = request.limit;
   if (limit && *limit < 1) throw ControlError(Code::badRequest, "The limit must be at least 1.");
   if (!limit && !request.since) limit = defaultSessionLimit;
@@ -264,7 +272,7 @@ SessionsResult ControlHandler::sessions(const ControlRequest& request, Instant n
   auto& store = tracker_.store();
   const auto found = limit ? store.latestSessions(projectIds, request.since, request.until, *limit)
                            : store.sessions(projectIds, request.since, request.until);
-  const auto names = projectNames();
+  const auto names = namesOf(std::move(projects));
   SessionsResult result;
   result.sessions.reserve(found.size());
   for (const auto& session : found) result.sessions.push_back(info(session, names, now));
