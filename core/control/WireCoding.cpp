@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -200,20 +201,14 @@ std::string compact(const JSON& value) {
       if (c >= 0x20 && c != '"' && c != '\\') continue;
       out.append(text, run, i - run);
       run = i + 1;
-      switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: {
-          static constexpr char hex[] = "0123456789abcdef";
-          out += "\\u00";
-          out += hex[c >> 4];
-          out += hex[c & 0xF];
-        }
+      static constexpr char escaped[] = "\"\\\b\f\n\r\t", letters[] = "\"\\bfnrt", hex[] = "0123456789abcdef";
+      out += '\\';
+      if (const char* at = std::strchr(escaped, c); at && c != 0) {
+        out += letters[at - escaped];
+      } else {
+        out += "u00";
+        out += hex[c >> 4];
+        out += hex[c & 0xF];
       }
     }
     out.append(text, run, std::string::npos);
