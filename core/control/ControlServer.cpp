@@ -242,7 +242,7 @@ void ControlServer::answerOnOwner(Queued& queued) {
     // As on a worker: a handler that throws gets the connection closed without a word.
   }
   const bool large = queued.request.size() >= largeRequest;
-  queued.request = std::string();
+  std::string().swap(queued.request);  // assigning an empty text would keep the room
   if (reply) {
     const auto sent = Socket::writeLine(queued.connection.get(), *reply, false);
     if (sent < reply->size() + 1) {
@@ -317,7 +317,7 @@ void ControlServer::serve(Job job) {
   }
   job.connection.reset();
   if (job.request.size() >= largeRequest) {
-    job.request = std::string();
+    std::string().swap(job.request);
     ProcessInfo::releaseFreeMemory();
   }
 }

@@ -21,8 +21,9 @@ void createPrivateFiles();
 // Hands memory that allocations have freed back to the system, where the allocator keeps it
 // otherwise (after a large request, say).
 void releaseFreeMemory();
-// Keeps threads to a few shared allocator arenas, for a long-running process with several
-// threads that each allocate little. Call before starting threads.
+// Keeps threads to a few shared allocator arenas, and gives large blocks pages of their own that
+// are returned when freed: for a long-running process with several threads that each allocate
+// little, and now and then a large request. Call before starting threads.
 void shareAllocatorArenas();
 
 // Starts `program` (looked up in PATH) with the arguments, its output to /dev/null, without
