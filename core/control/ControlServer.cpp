@@ -33,7 +33,11 @@ ControlServer::~ControlServer() {
     const auto next = expireQueued();
     MutexLock lock(activeLock_);
     const auto done = [this]() REQUIRES(activeLock_) { return active_ == 0; };
-    if (next ? lock.waitUntil(activeDone_, *next, done) : (lock.wait(activeDone_, done), true)) break;
+    if (!next) {
+      lock.wait(activeDone_, done);
+      break;
+    }
+    if (lock.waitUntil(activeDone_, *next, done)) break;
   }
   MutexLock lock(activeLock_);
   closing_ = true;

@@ -29,7 +29,7 @@ namespace lumetra {
 class ControlServer {
  public:
   // From request bytes (one line, no newline) to reply bytes (no newline). Runs on worker
-  // threads, several at once; the host relays each request onto its owner thread.
+  // threads, several at once, or on the owner thread when the server has one.
   using Handler = std::function<std::string(const std::string&)>;
   // Hands a job to the owner thread, which runs it later.
   using Schedule = std::function<void(std::function<void()>)>;
