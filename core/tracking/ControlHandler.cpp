@@ -45,11 +45,12 @@ ControlError ControlHandler::controlError(const std::exception& failure) {
 
 namespace {
 
-// A project's name, or "?" for an id no project has.
+// The name shown for an id no project has.
+const std::string kUnknownProject = "?";
+
 const std::string& nameOf(const std::map<std::int64_t, std::string>& names, std::int64_t projectId) {
-  static const std::string unknown = "?";
   const auto it = names.find(projectId);
-  return it == names.end() ? unknown : it->second;
+  return it == names.end() ? kUnknownProject : it->second;
 }
 
 template <class Result>
@@ -131,6 +132,11 @@ std::map<std::int64_t, std::string> ControlHandler::namesOf(std::vector<Project>
 SessionInfo ControlHandler::info(const WorkSession& session, const std::map<std::int64_t, std::string>& names,
                                  Instant now) {
   return WireRecords::sessionInfo(session, nameOf(names, session.projectId), now);
+}
+
+SessionInfo ControlHandler::info(const WorkSession& session, Instant now) {
+  const auto project = tracker_.store().project(session.projectId);
+  return WireRecords::sessionInfo(session, project ? project->name : kUnknownProject, now);
 }
 
 Project ControlHandler::findProject(const std::optional<std::string>& name, std::string_view command) {
@@ -229,7 +235,7 @@ StopResult ControlHandler::stop(Instant now) {
   const auto stopped = tracker_.stop(now, EndReason::manual);
   StopResult result;
   result.discarded = !stopped;
-  result.session = info(stopped ? *stopped : *running, projectNames(), now);
+  result.session = info(stopped ? *stopped : *running, now);
   result.session.running = false;
   if (result.discarded) result.session.durationSeconds = 0;
   return result;
@@ -237,7 +243,7 @@ StopResult ControlHandler::stop(Instant now) {
 
 SessionResult ControlHandler::resume(Instant now) {
   const WorkSession resumed = tracker_.resumeLastSession(now);
-  return SessionResult{info(resumed, projectNames(), now)};
+  return SessionResult{info(resumed, now)};
 }
 
 SessionResult ControlHandler::describe(const ControlRequest& request, Instant now) {
@@ -254,7 +260,7 @@ SessionResult ControlHandler::describe(const ControlRequest& request, Instant no
   }
   try {
     const WorkSession described = tracker_.setDescription(target, request.description);
-    return SessionResult{info(described, projectNames(), now)};
+    return SessionResult{info(described, now)};
   } catch (const StoreError& error) {
     if (error.kind() != StoreError::Case::sessionNotFound) throw;
     throw ControlError(Code::sessionNotFound, "There's no session with id " + std::to_string(target) + ".");

@@ -70,6 +70,8 @@ class ControlHandler {
   std::map<std::int64_t, std::string> projectNames();
   static std::map<std::int64_t, std::string> namesOf(std::vector<Project> projects);
   SessionInfo info(const WorkSession& session, const std::map<std::int64_t, std::string>& names, Instant now);
+  // One session's, with its project looked up alone.
+  SessionInfo info(const WorkSession& session, Instant now);
 
   Tracker& tracker_;
   Calendar calendar_;
