@@ -223,28 +223,27 @@ int run(const std::filesystem::path& dataDirectory) {
   });
   const std::string busy = ControlHandler::response(ControlHandler::busy());
   const ControlServer::Schedule schedule = [&owner](std::function<void()> job) { owner.schedule(std::move(job)); };
-  // The page's requests run on the owner thread too; the tray follows what they changed (the
-  // page's once-a-second look at the revision changes nothing, so it costs the tray nothing).
-  const WebServer::Relay onOwner = [&schedule, &desktop, &store](std::function<std::string()> work) {
-    return ControlServer::relay(ControlServer::busyTimeout, schedule, [&desktop, &store, work = std::move(work)] {
-      const auto before = store->revision();
-      std::string answer = work();
-      if (desktop && store->revision() != before) desktop->refreshTray(Instant::now());
-      return answer;
-    });
+  // Every request runs on the owner thread; the tray follows what it changed, in a job of its
+  // own after the answer (the page's once-a-second look at the revision changes nothing, so it
+  // costs the tray nothing).
+  const auto trayFollows = [&owner, &desktop, &store](const std::function<std::string()>& work) {
+    const auto before = store->revision();
+    std::string answer = work();
+    if (store->revision() != before) {
+      owner.schedule([&desktop] {
+        if (desktop) desktop->refreshTray(Instant::now());
+      });
+    }
+    return answer;
   };
-  // The sockets' requests run on the owner thread, which answers them itself; the tray follows
-  // in a job of its own, after the answer has gone.
-  const auto onOwnerThread = [&owner, &desktop, &store](auto respond) {
-    return [&owner, &desktop, &store, respond](const std::string& line) {
-      const auto before = store->revision();
-      std::string answer = respond(line, Instant::now());
-      if (store->revision() != before) {
-        owner.schedule([&desktop] {
-          if (desktop) desktop->refreshTray(Instant::now());
-        });
-      }
-      return answer;
+  const WebServer::Relay onOwner = [&schedule, &trayFollows](std::function<std::string()> work) {
+    return ControlServer::relay(ControlServer::busyTimeout, schedule,
+                                [&trayFollows, work = std::move(work)] { return trayFollows(work); });
+  };
+  // The sockets' requests go onto the owner thread, which answers them itself.
+  const auto onOwnerThread = [&trayFollows](auto respond) {
+    return [&trayFollows, respond](const std::string& line) {
+      return trayFollows([&] { return respond(line, Instant::now()); });
     };
   };
   const ControlServer::Owner ownerThread{schedule};

@@ -238,28 +238,30 @@ std::optional<ControlServer::Clock::time_point> ControlServer::expireQueued() {
   return std::nullopt;
 }
 
-void ControlServer::answerOnOwner(Queued& queued) {
+std::optional<std::string> ControlServer::reply(std::string& request) {
   std::optional<std::string> reply;
   try {
-    reply = handler_(queued.request);
+    reply = handler_(request);
   } catch (const std::exception&) {
-    // As on a worker: a handler that throws gets the connection closed without a word.
+    // The handler answers every request itself; if it throws anyway, close without a word.
   }
-  const bool large = queued.request.size() >= largeRequest;
-  std::string().swap(queued.request);  // assigning an empty text would keep the room
-  if (reply) {
-    const auto sent = Socket::writeLine(queued.connection.get(), *reply, false);
-    if (sent < reply->size() + 1) {
+  const bool large = request.size() >= largeRequest;
+  std::string().swap(request);  // assigning an empty text would keep the room
+  if (large) ProcessInfo::releaseFreeMemory();
+  return reply;
+}
+
+void ControlServer::answerOnOwner(Queued& queued) {
+  if (auto answer = reply(queued.request)) {
+    const auto sent = Socket::writeLine(queued.connection.get(), *answer, false);
+    if (sent < answer->size() + 1) {
       // The owner never waits for a reader: a worker sends the rest.
-      reply->erase(0, std::min(sent, reply->size()));
-      reply->push_back('\n');
-      enqueue(Job{std::move(queued.connection), {}, std::move(reply)});
-      if (large) ProcessInfo::releaseFreeMemory();
-      return;
+      answer->erase(0, std::min(sent, answer->size()));
+      answer->push_back('\n');
+      return enqueue(Job{std::move(queued.connection), {}, std::move(answer)});
     }
   }
   queued.connection.reset();
-  if (large) ProcessInfo::releaseFreeMemory();
   finishOne();
 }
 
@@ -312,17 +314,8 @@ void ControlServer::serve(Job job) {
   Socket::configure(fd, readTimeout);
   if (job.unsent) {
     (void)Socket::writeAll(fd, *job.unsent);
-    return;
-  }
-  try {
-    (void)Socket::writeLine(fd, handler_(job.request));
-  } catch (const std::exception&) {
-    // The handler answers every request itself; if it throws anyway, close without a word.
-  }
-  job.connection.reset();
-  if (job.request.size() >= largeRequest) {
-    std::string().swap(job.request);
-    ProcessInfo::releaseFreeMemory();
+  } else if (auto answer = reply(job.request)) {
+    (void)Socket::writeLine(fd, *answer);
   }
 }
 

@@ -120,6 +120,8 @@ class ControlServer {
   // A worker's life: jobs until none comes for workerLinger, or the server closes.
   void work();
   void serve(Job job);
+  // The handler's reply, if it gives one; the request's memory is handed back either way.
+  std::optional<std::string> reply(std::string& request);
   // On the owner thread: the handler's reply, then what of it the socket takes at once.
   void answerOnOwner(Queued& queued);
   // Answers busy for queued requests whose time is up; the deadline of the next, if any.

@@ -179,8 +179,7 @@ std::string compact(const JSON& value) {
   // here in runs instead, byte for byte as it would write them. Only valid UTF-8 takes this
   // way: the general writer replaces anything else.
   const auto isLongText = [](const JSON& member) {
-    return member.is_string() && member.get_ref<const std::string&>().size() >= flatObjectMinimum &&
-           UnicodeText::isValidUTF8(member.get_ref<const std::string&>());
+    return member.is_string() && member.get_ref<const std::string&>().size() >= flatObjectMinimum;
   };
   if (!value.is_object() || std::none_of(value.begin(), value.end(), isLongText)) return dumpScalar(value);
   std::string out = "{";
@@ -188,8 +187,8 @@ std::string compact(const JSON& value) {
     if (it != value.begin()) out += ',';
     out += dumpScalar(JSON(it.key()));
     out += ':';
-    if (!isLongText(*it)) {
-      out += compact(*it);
+    if (!isLongText(*it) || !UnicodeText::isValidUTF8(it->get_ref<const std::string&>())) {
+      out += dumpScalar(*it);
       continue;
     }
     const auto& text = it->get_ref<const std::string&>();

@@ -48,9 +48,10 @@ class TimeReader {
     return std::nullopt;
   }
 
-  // The day of a start read from `text`, as the day format writes it. A wall-clock text on a day
-  // without a clock change begins with it already.
+  // The day of a start read from `text`, as the day format writes it. An ISO 8601 text begins
+  // with its day, and so does a wall-clock text on a day without a clock change.
   std::string day(std::string_view text, Instant instant) const {
+    if (text.find('T') != std::string_view::npos) return std::string(text.substr(0, 10));
     if (const auto parts = wallClock(text)) {
       const auto known = dayStarts_.find(dayKey(*parts));
       if (known != dayStarts_.end() && known->second) return std::string(text.substr(0, 10));
@@ -171,8 +172,7 @@ ImportFile parse(std::string_view text, const Calendar& timeZone) {
     const std::string_view day = trimmedSpacesAndTabs(value(date));
     if (!day.empty() && startAt) {
       const std::string_view startText = trimmedSpacesAndTabs(value(start));
-      const std::string startDay = startText.find('T') != std::string_view::npos ? std::string(startText.substr(0, 10))
-                                                                                   : reader.day(startText, *startAt);
+      const std::string startDay = reader.day(startText, *startAt);
       if (startDay != day) {
         messages.push_back("Date " + std::string(day) + " isn't the date of Start (" + startDay + ").");
       }
