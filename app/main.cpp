@@ -1,44 +1,49 @@
-// `lumetra-app`: the Lumetra host in the foreground, or, with words, one of its menu actions.
+// `lumetra-app`: with no words, becomes the host (lumetra-host, beside it); with words, one of
+// its commands, sent to the running host like the tool's, or carried out here.
 #include <string>
 #include <vector>
 
-#include "ConvertCommand.hpp"
-#include "Host.hpp"
-#include "InstallCommands.hpp"
-#include "MenuCommandLine.hpp"
-#include "control/ControlClient.hpp"
+#include "cli/Commands.hpp"
+#include "commands/InstallCommands.hpp"
+#include "commands/LocalCommands.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
+#include "platform/SystemError.hpp"
 #include "store/Store.hpp"
 
 int main(int argc, char** argv) {
   using namespace lumetra;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
-  const auto dataDirectory = Store::defaultDirectory();
-  if (!MenuCommandLine::isMenuAction(arguments)) return Host::run(dataDirectory);
+  const auto executable = ProcessInfo::executable(argv[0]);
+  if (arguments.empty()) {
+    const auto host = executable.parent_path() / "lumetra-host";
+    const int error = ProcessInfo::become(host);
+    (void)FileSystem::writeAll(FileSystem::standardError,
+                               "lumetra-app: Couldn't start the host " + host.string() + ": " + SystemError::text(error) + ".\n");
+    return 1;
+  }
   if (arguments.size() == 1 && arguments[0] == "--version") {
     return FileSystem::writeAll(FileSystem::standardOutput, "lumetra-app " LUMETRA_VERSION "\n") ? 0 : 1;
   }
-
   ProcessInfo::ignoreBrokenPipe();
-  const auto bundle = InstallCommands::bundleOf(ProcessInfo::executable(argv[0]));
-  auto installed = InstallCommands::run(arguments, bundle, UserFolders::currentEnvironment());
-  if (!installed) installed = ConvertCommand::run(arguments);
-  if (installed) {
-    (void)FileSystem::writeAll(FileSystem::standardOutput, installed->out);
-    (void)FileSystem::writeAll(FileSystem::standardError, installed->err);
-    return installed->status;
-  }
-  const auto socket = dataDirectory / std::string(MenuCommandLine::socketName);
-  const Transport transport = [&socket](const std::string& request) {
-    return ControlClient::exchange(request, socket, ControlClient::timeout);
+  const auto data = Store::defaultDirectory();
+  const auto over = [](std::filesystem::path socket) {
+    return [socket = std::move(socket)](const std::string& request) {
+      return ControlClient::exchange(request, socket, ControlClient::timeout);
+    };
   };
+  const Commands::Front front{
+      Commands::Program::app, over(ControlProtocol::socketURL(data)), over(data / std::string(Commands::appSocketName)),
+      [&](const Commands::Row& row, const Arguments& words) {
+        return LocalCommands::run(row, words, InstallCommands::bundleOf(executable), UserFolders::currentEnvironment());
+      }};
   // The browser opens only where there is a display to show it on.
   const auto openAddress = [](const std::string& address) {
     const auto shown = [](const char* name) { return !UserFolders::environmentValue(name).value_or("").empty(); };
     if (shown("DISPLAY") || shown("WAYLAND_DISPLAY")) (void)ProcessInfo::launch("xdg-open", {address});
   };
-  const auto output = MenuCommandLine::run(arguments, transport, Instant::now(), Calendar::current(), openAddress);
+  const auto output =
+      Commands::run(front, arguments, {Instant::now(), Calendar::current(), CommandLineTool::readFile, openAddress});
   (void)FileSystem::writeAll(FileSystem::standardOutput, output.out);
   (void)FileSystem::writeAll(FileSystem::standardError, output.err);
   return output.status;

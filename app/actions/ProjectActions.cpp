@@ -14,7 +14,7 @@ ProjectChange changed(const Project& project) {
 
 }  // namespace
 
-ProjectsReply ProjectActions::list(const ProjectsRequest& request) {
+ProjectsReply ProjectActions::list(const ProjectList& request) {
   ProjectsReply reply;
   for (const auto& project : tracker_.store().projects(request.all.value_or(false))) {
     reply.projects.push_back(info(project));
@@ -22,21 +22,20 @@ ProjectsReply ProjectActions::list(const ProjectsRequest& request) {
   return reply;
 }
 
-ProjectChange ProjectActions::add(const ProjectRequest& request, Instant now) {
+ProjectChange ProjectActions::add(const ProjectAdd& request, Instant now) {
   return changed(tracker_.createProject(request.name, now));
 }
 
-ProjectChange ProjectActions::rename(const ProjectRequest& request) {
-  if (!request.newName) throw ControlError(ControlError::Code::badRequest, "The request needs “new_name”.");
+ProjectChange ProjectActions::rename(const ProjectRename& request) {
   const Project project = control_.findProject(request.name, "project");
-  tracker_.renameProject(project.id, *request.newName);
+  tracker_.renameProject(project.id, request.newName);
   ProjectChange change = changed(*tracker_.store().project(project.id));
   change.oldName = project.name;
   return change;
 }
 
-ProjectChange ProjectActions::setArchived(const ProjectRequest& request, bool archived, Instant now) {
-  const Project project = control_.findProject(request.name, "project");
+ProjectChange ProjectActions::setArchived(const std::string& name, bool archived, Instant now) {
+  const Project project = control_.findProject(name, "project");
   const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
   tracker_.setArchived(project.id, archived, now);
   ProjectChange change = changed(*tracker_.store().project(project.id));
@@ -44,15 +43,15 @@ ProjectChange ProjectActions::setArchived(const ProjectRequest& request, bool ar
   return change;
 }
 
-ProjectChange ProjectActions::archive(const ProjectRequest& request, Instant now) {
-  return setArchived(request, true, now);
+ProjectChange ProjectActions::archive(const ProjectArchive& request, Instant now) {
+  return setArchived(request.name, true, now);
 }
 
-ProjectChange ProjectActions::unarchive(const ProjectRequest& request, Instant now) {
-  return setArchived(request, false, now);
+ProjectChange ProjectActions::unarchive(const ProjectUnarchive& request, Instant now) {
+  return setArchived(request.name, false, now);
 }
 
-ProjectChange ProjectActions::remove(const ProjectRequest& request, Instant now) {
+ProjectChange ProjectActions::remove(const ProjectDelete& request, Instant now) {
   const Project project = control_.findProject(request.name, "project");
   const bool wasRunning = tracker_.current() && tracker_.current()->projectId == project.id;
   const std::int64_t count = sessionCount(project.id);
@@ -63,7 +62,7 @@ ProjectChange ProjectActions::remove(const ProjectRequest& request, Instant now)
   return change;
 }
 
-ProjectChange ProjectActions::usage(const ProjectRequest& request) {
+ProjectChange ProjectActions::usage(const ProjectUsage& request) {
   const Project project = control_.findProject(request.name, "project");
   ProjectChange change = changed(project);
   change.sessions = sessionCount(project.id);

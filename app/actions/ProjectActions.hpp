@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "actions/ActionRecords.hpp"
+#include "control/ProjectRecords.hpp"
 #include "platform/Instant.hpp"
 #include "tracking/ControlHandler.hpp"
 
@@ -14,16 +14,16 @@ class ProjectActions {
  public:
   explicit ProjectActions(ControlHandler& control) : control_(control), tracker_(control.tracker()) {}
 
-  [[nodiscard]] ProjectsReply list(const ProjectsRequest& request);
-  ProjectChange add(const ProjectRequest& request, Instant now);
-  ProjectChange rename(const ProjectRequest& request);
-  ProjectChange archive(const ProjectRequest& request, Instant now);
-  ProjectChange unarchive(const ProjectRequest& request, Instant now);
-  ProjectChange remove(const ProjectRequest& request, Instant now);
-  [[nodiscard]] ProjectChange usage(const ProjectRequest& request);
+  [[nodiscard]] ProjectsReply list(const ProjectList& request);
+  ProjectChange add(const ProjectAdd& request, Instant now);
+  ProjectChange rename(const ProjectRename& request);
+  ProjectChange archive(const ProjectArchive& request, Instant now);
+  ProjectChange unarchive(const ProjectUnarchive& request, Instant now);
+  ProjectChange remove(const ProjectDelete& request, Instant now);
+  [[nodiscard]] ProjectChange usage(const ProjectUsage& request);
 
  private:
-  ProjectChange setArchived(const ProjectRequest& request, bool archived, Instant now);
+  ProjectChange setArchived(const std::string& name, bool archived, Instant now);
   [[nodiscard]] std::int64_t sessionCount(std::int64_t projectId);
 
   ControlHandler& control_;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "actions/ActionRecords.hpp"
+#include "control/ReportRecords.hpp"
 #include "platform/Instant.hpp"
 #include "tracking/ControlHandler.hpp"
 

@@ -40,14 +40,14 @@ SessionInfo SessionActions::info(const WorkSession& session, Instant now) {
   return WireRecords::sessionInfo(session, project ? project->name : "?", now);
 }
 
-SessionChange SessionActions::add(const SessionAddRequest& request, Instant now) {
+SessionChange SessionActions::add(const SessionAdd& request, Instant now) {
   const Project project = control_.findProject(request.project, "session add");
   // Times the store refuses anyway (an end before the start, or ahead of now) get its sentence.
   if (request.end > request.start && !(request.end > now)) refuseOverlaps(request.start, request.end, std::nullopt, now);
   return changed(info(tracker_.addSession(project.id, request.start, request.end, request.description, now), now));
 }
 
-SessionChange SessionActions::edit(const SessionEditRequest& request, Instant now) {
+SessionChange SessionActions::edit(const SessionEdit& request, Instant now) {
   const WorkSession session = existing(request.id);
   const std::int64_t projectId =
       request.project ? control_.findProject(request.project, "session edit").id : session.projectId;
@@ -61,7 +61,7 @@ SessionChange SessionActions::edit(const SessionEditRequest& request, Instant no
   return changed(info(tracker_.editSession(request.id, projectId, start, end, now), now));
 }
 
-SessionChange SessionActions::split(const SessionSplitRequest& request, Instant now) {
+SessionChange SessionActions::split(const SessionSplit& request, Instant now) {
   const auto parts = tracker_.splitSession(request.id, request.at, request.first, request.second, now);
   SessionChange change;
   change.first = info(parts.first, now);
@@ -69,7 +69,7 @@ SessionChange SessionActions::split(const SessionSplitRequest& request, Instant 
   return change;
 }
 
-SessionChange SessionActions::merge(const SessionMergeRequest& request, Instant now) {
+SessionChange SessionActions::merge(const SessionMerge& request, Instant now) {
   const WorkSession one = existing(request.id), other = existing(request.nextId);
   // The one that starts first is the earlier, whichever order they were named in.
   const bool inOrder = one.start < other.start || (one.start == other.start && one.id < other.id);
@@ -80,13 +80,13 @@ SessionChange SessionActions::merge(const SessionMergeRequest& request, Instant 
   return changed(info(tracker_.mergeSessions(earlier.id, later.id, description, now), now));
 }
 
-SessionChange SessionActions::remove(const SessionIdRequest& request, Instant now) {
+SessionChange SessionActions::remove(const SessionDelete& request, Instant now) {
   const SessionInfo deleted = info(existing(request.id), now);
   tracker_.deleteSession(request.id);
   return changed(deleted);
 }
 
-SessionNeighbours SessionActions::neighbours(const SessionIdRequest& request, Instant now) {
+SessionNeighbours SessionActions::neighbours(const SessionNeighboursOf& request, Instant now) {
   const WorkSession session = existing(request.id);
   const auto found = tracker_.store().mergeableNeighbours(request.id, Tracker::mergeGapTolerance, now);
   SessionNeighbours result;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "actions/ActionRecords.hpp"
+#include "control/SessionRecords.hpp"
 #include "platform/Instant.hpp"
 #include "tracking/ControlHandler.hpp"
 
@@ -16,12 +16,12 @@ class SessionActions {
  public:
   explicit SessionActions(ControlHandler& control) : control_(control), tracker_(control.tracker()) {}
 
-  SessionChange add(const SessionAddRequest& request, Instant now);
-  SessionChange edit(const SessionEditRequest& request, Instant now);
-  SessionChange split(const SessionSplitRequest& request, Instant now);
-  SessionChange merge(const SessionMergeRequest& request, Instant now);
-  SessionChange remove(const SessionIdRequest& request, Instant now);
-  [[nodiscard]] SessionNeighbours neighbours(const SessionIdRequest& request, Instant now);
+  SessionChange add(const SessionAdd& request, Instant now);
+  SessionChange edit(const SessionEdit& request, Instant now);
+  SessionChange split(const SessionSplit& request, Instant now);
+  SessionChange merge(const SessionMerge& request, Instant now);
+  SessionChange remove(const SessionDelete& request, Instant now);
+  [[nodiscard]] SessionNeighbours neighbours(const SessionNeighboursOf& request, Instant now);
 
  private:
   [[nodiscard]] WorkSession existing(std::int64_t id);

@@ -1,8 +1,7 @@
 #include "actions/SettingActions.hpp"
 
 #include "control/ControlError.hpp"
-#include "platform/IdleTime.hpp"
-#include "web/WebAccess.hpp"
+#include "actions/WindowPort.hpp"
 
 namespace lumetra {
 
@@ -13,22 +12,22 @@ IdleTimeout SettingActions::idleTimeout(const IdleTimeoutSetting& request) {
     if (!(*request.seconds > 0)) throw ControlError(Code::badRequest, "The idle time-out must be above 0.");
     tracker_.setIdleTimeout(*request.seconds);
   }
-  return {tracker_.idleThreshold(), IdleTime::source().has_value()};
+  return {tracker_.idleThreshold(), inputSeen_};
 }
 
 WebPortSetting SettingActions::webPort(const WebPortRequest& request) {
   Store& store = tracker_.store();
-  const std::string key(WebAccess::portSetting);
+  const std::string key(WindowPort::setting);
   WebPortSetting result;
   if (request.port) {
     // 0, any free port, is for a run that says so, not for a bookmark.
-    if (!WebAccess::parsePort(*request.port) || *request.port == "0") {
+    if (!WindowPort::parse(*request.port) || *request.port == "0") {
       throw ControlError(Code::badRequest, "“" + *request.port + "” isn't a port. Use a number from 1 to 65535, or off.");
     }
     store.setSetting(key, *request.port);
     result.changed = true;
   }
-  result.port = store.setting(key).value_or(std::to_string(WebAccess::defaultPort));
+  result.port = store.setting(key).value_or(std::to_string(WindowPort::defaultPort));
   if (!windowAddress_.empty()) result.serving = std::to_string(windowPort_);
   return result;
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "actions/ActionRecords.hpp"
+#include "control/SettingRecords.hpp"
 #include "tracking/Tracker.hpp"
 
 namespace lumetra {
@@ -19,12 +19,15 @@ class SettingActions {
   // Where the window is while it runs (its address with the token, and its port), or the
   // sentence saying why it is off.
   void setWindow(std::string address, int port, std::string whyOff);
+  // Whether anything here tells when the user last gave input.
+  void setInputSeen(bool seen) { inputSeen_ = seen; }
 
  private:
   Tracker& tracker_;
   std::string windowAddress_;
   int windowPort_ = 0;
   std::string windowOff_ = "Lumetra's window isn't open yet.";
+  bool inputSeen_ = false;
 };
 
 }  // namespace lumetra

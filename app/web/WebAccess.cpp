@@ -1,25 +1,7 @@
 #include "web/WebAccess.hpp"
 
-#include <charconv>
 
 namespace lumetra::WebAccess {
-
-std::optional<std::optional<int>> parsePort(std::string_view text) {
-  if (text == "off") return std::optional<std::optional<int>>(std::in_place, std::nullopt);
-  int port = -1;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-  if (error != std::errc() || end != text.data() + text.size() || port < 0 || port > 65535) return std::nullopt;
-  return std::optional<int>(port);
-}
-
-PortChoice choosePort(const std::optional<std::string>& variable, const std::optional<std::string>& setting) {
-  const bool fromVariable = variable && !variable->empty();
-  const std::optional<std::string>& chosen = fromVariable ? variable : setting;
-  if (!chosen) return {defaultPort, std::nullopt};
-  if (auto port = parsePort(*chosen)) return {*port, std::nullopt};
-  const std::string source = fromVariable ? std::string(portVariable) : "The window's port setting";
-  return {std::nullopt, source + " is “" + *chosen + "”, not a port from 1 to 65535 or off, so the window is off."};
-}
 
 bool hostAllowed(std::string_view host, int port) {
   std::string suffix = ":";

@@ -4,12 +4,12 @@
 
 #include <cerrno>
 
-#include "control/WireCoding.hpp"
 #include "platform/SecureRandom.hpp"
 #include "platform/SystemError.hpp"
 #include "platform/UnixSocket.hpp"
 #include "web/WebAccess.hpp"
 #include "web/WebAssets.hpp"
+#include "web/WindowRequests.hpp"
 
 namespace lumetra {
 
@@ -62,8 +62,8 @@ std::string exportName(const std::string& range) {
 
 }  // namespace
 
-WebServer::WebServer(Handlers handlers, Relay relay, std::string busyReply)
-    : handlers_(std::move(handlers)), relay_(std::move(relay)), busy_(std::move(busyReply)),
+WebServer::WebServer(HostActions& actions, Relay relay, std::string busyReply)
+    : actions_(actions), relay_(std::move(relay)), busy_(std::move(busyReply)),
       token_(SecureRandom::hex(WebAccess::tokenBytes)), server_(std::make_unique<httplib::Server>()) {}
 
 WebServer::~WebServer() {
@@ -150,34 +150,35 @@ void WebServer::route() {
     response.set_content(reply ? *reply : busy_, kJSON);
   };
   server.Get("/api/revision", [this, relayed](const Request&, Response& response) {
-    relayed(response, [this] { return handlers_.revision(); });
+    relayed(response, [this] { return WindowRequests::revision(actions_); });
   });
   server.Post("/api/control", [this, relayed](const Request& request, Response& response) {
-    relayed(response, [this, &request] { return handlers_.control(request.body); });
+    relayed(response, [this, &request] { return WindowRequests::control(actions_, request.body, Instant::now()); });
   });
   server.Post("/api/menu", [this, relayed](const Request& request, Response& response) {
-    relayed(response, [this, &request] { return handlers_.menu(request.body); });
+    relayed(response, [this, &request] { return WindowRequests::action(actions_, request.body, Instant::now()); });
   });
   // A download: the same bytes as `lumetra-app export -o FILE` writes.
   server.Get("/export.csv", [this](const Request& request, Response& response) {
     const std::string range = request.has_param("range") ? request.get_param_value("range") : "All Time";
-    JSON ask = JSON::object();
-    ask["action"] = "export";
-    ask["range"] = range;
-    const auto reply = relay_([this, body = WireCoding::compact(ask)] { return handlers_.menu(body); });
-    try {
-      const JSON parsed = WireCoding::parse(reply.value_or(busy_));
-      if (parsed.value("ok", false)) {
-        response.set_header("Content-Disposition", "attachment; filename=\"" + exportName(range) + "\"");
-        response.set_content(parsed.at("result").at("csv").get<std::string>(), "text/csv; charset=utf-8");
-        return;
-      }
-      response.status = reply ? 400 : 503;
-      response.set_content(parsed.at("error").at("message").get<std::string>() + "\n", kText);
-    } catch (const std::exception&) {
-      response.status = 500;
-      response.set_content("Lumetra sent a reply that couldn't be read.\n", kText);
+    // The job fills these in while the relay waits for it; an abandoned job never runs.
+    std::optional<std::string> csv;
+    std::string refusal;
+    const bool ran = relay_([&] {
+                       try {
+                         csv = actions_.perform(ExportRequest{range}, Instant::now()).csv;
+                       } catch (const std::exception& failure) {
+                         refusal = ControlHandler::controlError(failure).message;
+                       }
+                       return std::string();
+                     }).has_value();
+    if (csv) {
+      response.set_header("Content-Disposition", "attachment; filename=\"" + exportName(range) + "\"");
+      response.set_content(std::move(*csv), "text/csv; charset=utf-8");
+      return;
     }
+    response.status = ran ? 400 : 503;
+    response.set_content((ran ? refusal : ControlHandler::busy().message) + "\n", kText);
   });
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "actions/HostActions.hpp"
+
 namespace httplib {
 class Server;
 }
@@ -20,16 +22,11 @@ namespace lumetra {
 class WebServer {
  public:
   // Runs a job on the owner thread and returns its bytes, or nothing when the owner was too
-  // busy to begin it.
+  // busy to begin it (the job then never runs).
   using Relay = std::function<std::optional<std::string>(std::function<std::string()>)>;
-  // What the page's requests do once relayed; each returns the reply's JSON.
-  struct Handlers {
-    std::function<std::string(const std::string& body)> control;
-    std::function<std::string(const std::string& body)> menu;
-    std::function<std::string()> revision;
-  };
 
-  WebServer(Handlers handlers, Relay relay, std::string busyReply);
+  // The page's requests are carried out by `actions`, on the owner thread through `relay`.
+  WebServer(HostActions& actions, Relay relay, std::string busyReply);
   ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
@@ -44,7 +41,7 @@ class WebServer {
  private:
   void route();
 
-  Handlers handlers_;
+  HostActions& actions_;
   Relay relay_;
   std::string busy_;
   std::string token_;

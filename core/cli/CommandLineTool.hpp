@@ -28,7 +28,7 @@ inline constexpr int failure = 1;      // refused, an import refused, or its fil
 inline constexpr int usageError = 2;   // the arguments were wrong
 inline constexpr int unavailable = 3;  // Lumetra isn't running or didn't answer
 
-// The 33-line help text, without a final newline. Built on first use.
+// The 33-line help text, without a final newline. Built on first use from the command table.
 [[nodiscard]] const std::string& usage();
 
 // What the process prints and how it exits. The front end never writes to the streams itself.
@@ -95,10 +95,6 @@ inline constexpr std::size_t importSizeLimit = 8 * 1024 * 1024;
 
 // Choices as a sentence lists them: "a", "a or b", "a, b or c".
 [[nodiscard]] std::string listedChoices(const std::vector<std::string_view>& choices);
-
-// Checks the count of positional words for a command. Throws UsageError.
-void expect(std::span<const std::string> positionals, std::pair<std::size_t, std::size_t> allowed,
-            ControlCommand command);
 
 // The --json printer: the wire form, pretty-printed with `"key" : value` and two-space indents.
 template <class T>

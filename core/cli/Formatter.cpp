@@ -7,6 +7,7 @@
 
 #include "cli/CommandLineTool.hpp"
 #include "platform/UnicodeText.hpp"
+#include "store/SessionTimes.hpp"
 
 namespace lumetra::CommandLineTool {
 
@@ -53,6 +54,20 @@ Formatter::Formatter(Instant now, Calendar calendar, std::string clockPattern, s
       calendar_(std::move(calendar)),
       clockFormat_(std::move(clockPattern), calendar_),
       dayFormat_(std::move(dayPattern), calendar_) {}
+
+std::string Formatter::told(ControlCommand command, const ControlResult& result) const {
+  switch (command) {
+    case ControlCommand::status: return status(std::get<StatusResult>(result));
+    case ControlCommand::projects: return projects(std::get<ProjectsResult>(result));
+    case ControlCommand::start: return start(std::get<StartResult>(result));
+    case ControlCommand::stop: return stop(std::get<StopResult>(result));
+    case ControlCommand::resume: return resume(std::get<SessionResult>(result));
+    case ControlCommand::describe: return describe(std::get<SessionResult>(result));
+    case ControlCommand::sessions: return sessions(std::get<SessionsResult>(result));
+    case ControlCommand::importSessions: break;
+  }
+  return importReport(std::get<ImportReport>(result));
+}
 
 std::string Formatter::time(Instant instant) const {
   if (calendar_.isSameDay(instant, now_)) return clockFormat_.format(instant);
@@ -198,7 +213,10 @@ std::string Formatter::importReport(const ImportReport& report) const {
   if (report.skipped > 0) {
     lines.push_back("Skipped " + counted(report.skipped, "row") + " with source IDs imported before.");
   }
-  for (const auto& [times, count] : report.estimatedTimes()) {
+  // The estimated times: approximate, then placeholder, where there are any.
+  for (const auto& [times, count] : {std::pair{SessionTimes::approximate, report.approximateSessions},
+                                     std::pair{SessionTimes::placeholder, report.placeholderSessions}}) {
+    if (count <= 0) continue;
     lines.push_back((count == 1 ? std::string("1 session has") : std::to_string(count) + " sessions have") + " " +
                     std::string(rawValue(times)) + " times.");
   }

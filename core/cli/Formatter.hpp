@@ -4,13 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/ProjectsResult.hpp"
-#include "control/SessionResult.hpp"
-#include "control/SessionsResult.hpp"
-#include "control/StartResult.hpp"
-#include "control/StatusResult.hpp"
-#include "control/StopResult.hpp"
-#include "store/ImportReport.hpp"
+#include "control/ControlResult.hpp"
 #include "platform/Calendar.hpp"
 #include "platform/DateFormat.hpp"
 #include "platform/Instant.hpp"
@@ -32,6 +26,8 @@ class Formatter {
   [[nodiscard]] std::string describe(const SessionResult& result) const;
   [[nodiscard]] std::string sessions(const SessionsResult& result) const;
   [[nodiscard]] std::string importReport(const ImportReport& report) const;
+  // The text of a command's result, by the printer the command's result needs.
+  [[nodiscard]] std::string told(ControlCommand command, const ControlResult& result) const;
 
   // The clock time ("09:30") on the day of `now`, else the day and the clock ("2024-05-01 09:30").
   [[nodiscard]] std::string time(Instant instant) const;

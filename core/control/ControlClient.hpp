@@ -32,12 +32,10 @@ inline constexpr std::size_t maxReplySize = 4 * ControlProtocol::maxRequestSize;
 [[nodiscard]] std::string exchange(const std::string& request, const std::filesystem::path& socketPath,
                                    double timeoutSeconds, const std::function<void()>& whileWaiting = {});
 
-// Encodes the request, passes it through the transport and decodes the reply's result.
-// Throws the reply's ControlError, a ControlError with code failed for a reply that can't be
-// read or that carries neither result nor error, or the transport's own failure.
+// The result of a reply envelope. Throws the reply's ControlError, or a ControlError with code
+// failed for a reply that can't be read or that carries neither result nor error.
 template <class Result>
-Result send(const ControlRequest& request, const Transport& transport) {
-  const std::string reply = transport(WireCoding::encode(request));
+Result result(const std::string& reply) {
   ControlResponse<Result> response;
   try {
     response = WireCoding::decode<ControlResponse<Result>>(reply);
@@ -47,6 +45,13 @@ Result send(const ControlRequest& request, const Transport& transport) {
   if (response.ok && response.result) return std::move(*response.result);
   if (response.error) throw *response.error;
   throw ControlError(ControlError::Code::failed, "Lumetra reported an error without details.");
+}
+
+// Encodes the request, passes it through the transport and decodes the reply's result. Throws
+// as result() does, or the transport's own failure.
+template <class Result>
+Result send(const ControlRequest& request, const Transport& transport) {
+  return result<Result>(transport(WireCoding::encode(request)));
 }
 
 }  // namespace ControlClient

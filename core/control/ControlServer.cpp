@@ -19,8 +19,7 @@
 
 namespace lumetra {
 
-ControlServer::ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply,
-                             std::optional<Owner> owner)
+ControlServer::ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply, Owner owner)
     : socketURL_(std::move(socketURL)),
       handler_(std::move(handler)),
       busyReply_(std::move(busyReply)),
@@ -189,14 +188,13 @@ bool ControlServer::readFrom(Reading& reading) {
 
 void ControlServer::dispatch(FileDescriptor connection, std::string request) {
   if (!admit(connection.get())) return;
-  if (!owner_) return enqueue(Job{std::move(connection), std::move(request), std::nullopt});
   auto queued = std::make_shared<Queued>();
   queued->connection = std::move(connection);
   queued->request = std::move(request);
   queued->deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(owner_->busyTimeout));
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(owner_.busyTimeout));
   queued_.push_back(queued);
-  owner_->schedule([this, queued] {
+  owner_.schedule([this, queued] {
     {
       MutexLock lock(queued->lock);
       if (queued->taken) return;  // answered busy already; the server may be gone
@@ -258,7 +256,7 @@ void ControlServer::answerOnOwner(Queued& queued) {
       // The owner never waits for a reader: a worker sends the rest.
       answer->erase(0, std::min(sent, answer->size()));
       answer->push_back('\n');
-      return enqueue(Job{std::move(queued.connection), {}, std::move(answer)});
+      return enqueue(Job{std::move(queued.connection), std::move(*answer)});
     }
   }
   queued.connection.reset();
@@ -268,7 +266,7 @@ void ControlServer::answerOnOwner(Queued& queued) {
 void ControlServer::enqueue(Job job) {
   MutexLock lock(activeLock_);
   jobs_.push_back(std::move(job));
-  // Idle workers each take one job; a new one starts only when they are too few.
+  // Idle workers each take one reply; a new one starts only when they are too few.
   if (std::cmp_greater(jobs_.size(), idle_)) {
     try {
       std::thread([this] { work(); }).detach();
@@ -304,19 +302,20 @@ void ControlServer::work() {
       job = std::move(jobs_.front());
       jobs_.pop_front();
     }
-    serve(std::move(job));
+    send(std::move(job));
   }
 }
 
-void ControlServer::serve(Job job) {
+void ControlServer::send(Job job) {
   const int fd = job.connection.get();
   (void)UnixSocket::setNonBlocking(fd, false);  // accepted sockets inherit the listener's mode
   Socket::configure(fd, readTimeout);
-  if (job.unsent) {
-    (void)Socket::writeAll(fd, *job.unsent);
-  } else if (auto answer = reply(job.request)) {
-    (void)Socket::writeLine(fd, *answer);
-  }
+  (void)Socket::writeAll(fd, job.unsent);
+}
+
+int ControlServer::TEST_requestsInHand() {
+  MutexLock lock(activeLock_);
+  return active_;
 }
 
 std::optional<std::string> ControlServer::relay(double timeoutSeconds, const Schedule& schedule,

@@ -18,18 +18,14 @@ namespace lumetra {
 
 // Serves the control socket: one request line and one reply line per connection. One thread
 // accepts connections and reads their requests, all at once and none for longer than
-// readTimeout; each complete request is answered on a worker thread of its own, at most
-// maxActive at a time, so neither slow senders nor slow requests hold up the next client.
-// A few workers stay a while after answering, so a stream of requests reuses them.
-//
-// Given an owner thread, requests go straight onto it instead: the owner runs the handler and
-// sends the reply itself, as far as the socket takes it without waiting (a worker finishes a
-// longer one), and the accepting thread answers busyReply for any request the owner hasn't
-// taken up within the owner's busy time-out. Each request then wakes two threads, not four.
+// readTimeout; each complete request goes straight onto the owner thread, which runs the handler
+// and sends the reply itself, as far as the socket takes it without waiting (a worker finishes a
+// longer one). The accepting thread answers busyReply for any request the owner hasn't taken up
+// within the owner's busy time-out, so a request answered busy changes nothing.
 class ControlServer {
  public:
-  // From request bytes (one line, no newline) to reply bytes (no newline). Runs on worker
-  // threads, several at once, or on the owner thread when the server has one.
+  // From request bytes (one line, no newline) to reply bytes (no newline). Runs on the owner
+  // thread.
   using Handler = std::function<std::string(const std::string&)>;
   // Hands a job to the owner thread, which runs it later.
   using Schedule = std::function<void(std::function<void()>)>;
@@ -40,26 +36,27 @@ class ControlServer {
   static constexpr double busyTimeout = 8;
   // Pending connections queued by the kernel.
   static constexpr int listenBacklog = 128;
-  // Requests handled at once (each waits its turn on the owner thread); a further one is
+  // Requests in hand at once (each waits its turn on the owner thread); a further one is
   // answered with the busy reply. Room for a hundred tools asking at the same moment.
   static constexpr int maxActive = 128;
   // Connections whose request is still arriving; a newcomer beyond it evicts the oldest.
   static constexpr std::size_t maxReading = 512;
-  // How long a worker waits for another request before it ends, in seconds, and how many wait.
+  // How long a worker waits for another reply to finish before it ends, in seconds, and how
+  // many wait.
   static constexpr double workerLinger = 10;
-  static constexpr int keptIdle = 2;
+  static constexpr int keptIdle = 1;
   // A request at least this long hands its memory back to the system once answered.
   static constexpr std::size_t largeRequest = 1024 * 1024;
 
-  // The thread that alone runs the handlers, when there is one.
+  // The thread that alone runs the handler.
   struct Owner {
     Schedule schedule;
     double busyTimeout = ControlServer::busyTimeout;
   };
 
-  // Touches nothing on disk. `busyReply` (no newline) answers requests beyond maxActive.
-  ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply = {},
-                std::optional<Owner> owner = {});
+  // Touches nothing on disk. `busyReply` (no newline) answers requests beyond maxActive and
+  // those the owner didn't take up in time.
+  ControlServer(std::filesystem::path socketURL, Handler handler, std::string busyReply, Owner owner);
   // Stops, then waits for the requests already being handled to be answered.
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
@@ -76,6 +73,8 @@ class ControlServer {
 
   [[nodiscard]] bool isListening() const noexcept { return acceptThread_.joinable(); }
   [[nodiscard]] const std::filesystem::path& socketURL() const noexcept { return socketURL_; }
+  // For tests: the requests in hand, queued on the owner or being answered.
+  [[nodiscard]] int TEST_requestsInHand();
 
   // Runs `work` on the owner thread through `schedule` and returns its bytes, or nullopt when
   // the owner thread did not begin the job within `timeoutSeconds`. An abandoned job never
@@ -96,11 +95,10 @@ class ControlServer {
   void acceptPending(std::deque<Reading>& reading);
   // Reads what has arrived; true when the connection is done with (answered or dropped).
   bool readFrom(Reading& reading);
-  // A request read whole, waiting for a worker; or the rest of a reply for a worker to send.
+  // The rest of a reply, for a worker to send.
   struct Job {
     FileDescriptor connection;
-    std::string request;
-    std::optional<std::string> unsent;
+    std::string unsent;
   };
   // A request queued on the owner thread. Exactly one of the owner (starting it) and the
   // accepting thread (giving up on it) takes it, under its lock.
@@ -119,7 +117,7 @@ class ControlServer {
   void enqueue(Job job);
   // A worker's life: jobs until none comes for workerLinger, or the server closes.
   void work();
-  void serve(Job job);
+  void send(Job job);
   // The handler's reply, if it gives one; the request's memory is handed back either way.
   std::optional<std::string> reply(std::string& request);
   // On the owner thread: the handler's reply, then what of it the socket takes at once.
@@ -130,7 +128,7 @@ class ControlServer {
   std::filesystem::path socketURL_;
   Handler handler_;
   std::string busyReply_;
-  std::optional<Owner> owner_;
+  Owner owner_;
   std::deque<std::shared_ptr<Queued>> queued_;  // the accepting thread's alone; oldest first
 
   FileDescriptor listener_;

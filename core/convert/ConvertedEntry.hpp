@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "store/ImportProblem.hpp"
+#include "control/ImportProblem.hpp"
 
 namespace lumetra {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/ImportProblem.hpp"
+#include "control/ImportProblem.hpp"
 
 namespace lumetra::CSVRecords {
 

@@ -2,13 +2,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "control/ControlResult.hpp"
 #include "control/DateArgument.hpp"
-#include "control/ProjectsResult.hpp"
-#include "control/SessionResult.hpp"
-#include "control/SessionsResult.hpp"
-#include "control/StartResult.hpp"
-#include "control/StatusResult.hpp"
-#include "control/StopResult.hpp"
 #include "mcp/MCPServer.hpp"
 #include "control/ResumeWindow.hpp"
 
@@ -83,24 +78,8 @@ JSONValue sendAndReport(const ControlRequest& request, const Transport& transpor
 }
 
 JSONValue send(ControlCommand command, const ControlRequest& request, const Transport& transport, bool structured) {
-  switch (command) {
-    case ControlCommand::status:
-      return sendAndReport<StatusResult>(request, transport, structured);
-    case ControlCommand::projects:
-      return sendAndReport<ProjectsResult>(request, transport, structured);
-    case ControlCommand::start:
-      return sendAndReport<StartResult>(request, transport, structured);
-    case ControlCommand::stop:
-      return sendAndReport<StopResult>(request, transport, structured);
-    case ControlCommand::resume:
-    case ControlCommand::describe:
-      return sendAndReport<SessionResult>(request, transport, structured);
-    case ControlCommand::sessions:
-      return sendAndReport<SessionsResult>(request, transport, structured);
-    case ControlCommand::importSessions:
-      break;
-  }
-  throw ControlError(ControlError::Code::failed, "No tool imports.");
+  if (command == ControlCommand::importSessions) throw ControlError(ControlError::Code::failed, "No tool imports.");
+  return withResultType(command, [&]<class Result>() { return sendAndReport<Result>(request, transport, structured); });
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -9,12 +8,13 @@
 
 namespace lumetra {
 
-// What the desktop tells the host, and what the host tells the desktop, over D-Bus on a thread
-// of its own: the machine about to sleep or power off (logind's PrepareForSleep and
-// PrepareForShutdown, with a delay inhibitor each so that the host's write lands first), and
-// notifications (org.freedesktop.Notifications) with a "Resume" action where the server has
-// actions, and the tray: a StatusNotifierItem with a dbusmenu menu, registered with the
-// StatusNotifierWatcher whenever one runs. Each piece stays quiet where its service is missing.
+// The desktop, over D-Bus, on one thread that owns every connection: the machine about to sleep
+// or power off (logind's PrepareForSleep and PrepareForShutdown, with a delay inhibitor each so
+// that the host's write lands first), notifications (org.freedesktop.Notifications) with a
+// "Resume" action where the server has actions, the tray (a StatusNotifierItem with a dbusmenu
+// menu, registered with the StatusNotifierWatcher whenever one runs), and how long the user has
+// been away (IdleTime). A bus that goes away is connected to again, with growing pauses, and
+// the tray registered again. Each piece stays quiet where its service is missing.
 class DesktopEvents {
  public:
   // What the tray shows.
@@ -41,9 +41,8 @@ class DesktopEvents {
   struct Handlers {
     Prepare sleeping;
     Prepare poweringOff;
-    // The user chose the action of the notification sent with `key`.
-    std::function<void(std::uint64_t key)> resumeChosen;
-    std::function<void(const TrayChoice& choice)> trayChosen;
+    // One click, or a panel's group of them; on the events thread.
+    std::function<void(std::vector<TrayChoice> choices)> trayChosen;
   };
 
   explicit DesktopEvents(Handlers handlers);
@@ -51,11 +50,17 @@ class DesktopEvents {
   DesktopEvents(const DesktopEvents&) = delete;
   DesktopEvents& operator=(const DesktopEvents&) = delete;
 
-  // Shows `body` as a notification from Lumetra, with a Resume action that reports `key`.
-  // From any thread; sent on the events thread.
-  void notify(const std::string& body, std::uint64_t key);
+  // Shows `body` as a notification from Lumetra, with a Resume action that runs `resume` on the
+  // events thread, once at most. From any thread.
+  void notify(const std::string& body, std::function<void()> resume);
   // Shows the tray (the first time) or brings it up to date. From any thread.
   void showTray(const Tray& tray);
+
+  // How long the user has been away, asked now on the events thread; nothing when no source
+  // answers, or none answers in time. From any thread but the events thread.
+  [[nodiscard]] std::optional<double> idleSeconds();
+  // The source that answered last, or nothing.
+  [[nodiscard]] std::optional<std::string> idleSource() const;
 
  private:
   struct State;

@@ -60,6 +60,12 @@ int run(const std::string& program, const std::vector<std::string>& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+int become(const std::filesystem::path& path) {
+  char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
+  ::execv(path.c_str(), arguments);
+  return errno;
+}
+
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
 void blockStopSignals() {

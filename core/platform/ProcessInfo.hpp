@@ -33,6 +33,10 @@ bool launch(const std::string& program, const std::vector<std::string>& argument
 // started or didn't exit normally.
 int run(const std::string& program, const std::vector<std::string>& arguments);
 
+// Replaces this process with the program at `path`, given no arguments; returns the errno only
+// when that failed.
+int become(const std::filesystem::path& path);
+
 // Signals: SIGPIPE ignored, so a write to a closed peer fails instead of ending the process.
 void ignoreBrokenPipe();
 // Blocks SIGINT and SIGTERM in the calling thread and the threads it starts later, so that

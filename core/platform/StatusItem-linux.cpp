@@ -1,10 +1,12 @@
 // The tray over sd-bus: StatusNotifierItem (as KDE specified it) and com.canonical.dbusmenu.
-#include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/DesktopBus.hpp"
 #include "platform/StatusItem.hpp"
 
 namespace lumetra {
@@ -19,6 +21,13 @@ constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
 
 // The menu's fixed entries; a project's Start entry is its index from kFirstProject.
 enum : int { kRoot = 0, kLine, kSeparator, kStop, kResume, kStart, kSeparator2, kOpen, kQuit, kFirstProject = 100 };
+
+// What one call may ask for: the menu has a few entries and a panel asks for them a few at a
+// time, so a call beyond these is refused rather than answered with a reply over the bus's limit.
+constexpr std::size_t kMaxIds = 1024;
+constexpr std::size_t kMaxEvents = 64;
+// Projects the Start submenu lists; more would make a menu nobody can use.
+constexpr std::size_t kMaxProjects = 200;
 
 using Choice = DesktopEvents::TrayChoice;
 
@@ -64,7 +73,9 @@ struct StatusItemCalls {
     if (id == kRoot) return {kLine, kSeparator, kStop, kResume, kStart, kSeparator2, kOpen, kQuit};
     std::vector<int> ids;
     if (id == kStart) {
-      for (std::size_t i = 0; i < item.tray_.projects.size(); ++i) ids.push_back(kFirstProject + static_cast<int>(i));
+      for (std::size_t i = 0; i < std::min(item.tray_.projects.size(), kMaxProjects); ++i) {
+        ids.push_back(kFirstProject + static_cast<int>(i));
+      }
     }
     return ids;
   }
@@ -100,33 +111,37 @@ struct StatusItemCalls {
   static int getLayout(sd_bus_message* call, void* data, sd_bus_error*) {
     std::int32_t parent = 0, depth = -1;
     if (int r = sd_bus_message_read(call, "ii", &parent, &depth); r < 0) return r;
-    sd_bus_message* reply = nullptr;
-    int r = sd_bus_message_new_method_return(call, &reply);
-    if (r >= 0) r = sd_bus_message_append(reply, "u", item(data).revision_);
-    if (r >= 0) r = appendLayout(reply, item(data), parent, depth);
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
+    BusMessage reply;
+    int r = sd_bus_message_new_method_return(call, reply.out());
+    if (r >= 0) r = sd_bus_message_append(reply.get(), "u", item(data).revision_);
+    if (r >= 0) r = appendLayout(reply.get(), item(data), parent, depth);
+    if (r >= 0) r = sd_bus_send(nullptr, reply.get(), nullptr);
     return r;
   }
 
-  static int getGroupProperties(sd_bus_message* call, void* data, sd_bus_error*) {
+  static int tooMany(sd_bus_error* error, const char* what) {
+    return sd_bus_error_setf(error, SD_BUS_ERROR_INVALID_ARGS, "At most %zu %s in one call.",
+                             std::string_view(what) == "ids" ? kMaxIds : kMaxEvents, what);
+  }
+
+  static int getGroupProperties(sd_bus_message* call, void* data, sd_bus_error* error) {
     std::vector<int> ids;
-    if (sd_bus_message_enter_container(call, 'a', "i") >= 0) {
-      std::int32_t id = 0;
-      while (sd_bus_message_read(call, "i", &id) > 0) ids.push_back(id);
+    if (int r = sd_bus_message_enter_container(call, 'a', "i"); r < 0) return r;
+    for (std::int32_t id = 0; sd_bus_message_read(call, "i", &id) > 0;) {
+      if (ids.size() == kMaxIds) return tooMany(error, "ids");
+      ids.push_back(id);
     }
-    sd_bus_message* reply = nullptr;
-    int r = sd_bus_message_new_method_return(call, &reply);
-    if (r >= 0) r = sd_bus_message_open_container(reply, 'a', "(ia{sv})");
+    BusMessage reply;
+    int r = sd_bus_message_new_method_return(call, reply.out());
+    if (r >= 0) r = sd_bus_message_open_container(reply.get(), 'a', "(ia{sv})");
     for (const int id : ids) {
-      if (r >= 0) r = sd_bus_message_open_container(reply, 'r', "ia{sv}");
-      if (r >= 0) r = sd_bus_message_append(reply, "i", id);
-      if (r >= 0) r = appendProperties(reply, item(data), id);
-      if (r >= 0) r = sd_bus_message_close_container(reply);
+      if (r >= 0) r = sd_bus_message_open_container(reply.get(), 'r', "ia{sv}");
+      if (r >= 0) r = sd_bus_message_append(reply.get(), "i", id);
+      if (r >= 0) r = appendProperties(reply.get(), item(data), id);
+      if (r >= 0) r = sd_bus_message_close_container(reply.get());
     }
-    if (r >= 0) r = sd_bus_message_close_container(reply);
-    if (r >= 0) r = sd_bus_send(nullptr, reply, nullptr);
-    sd_bus_message_unref(reply);
+    if (r >= 0) r = sd_bus_message_close_container(reply.get());
+    if (r >= 0) r = sd_bus_send(nullptr, reply.get(), nullptr);
     return r;
   }
 
@@ -141,36 +156,44 @@ struct StatusItemCalls {
     return sd_bus_reply_method_return(call, "v", "s", "");
   }
 
-  static void clicked(StatusItem& self, int id) {
+  // What a click on the entry chooses, if anything.
+  static std::optional<Choice> clicked(const StatusItem& self, int id) {
     const auto& tray = self.tray_;
     const auto index = static_cast<std::size_t>(id - kFirstProject);
-    if (id == kStop && tray.tracking) self.choose_({Choice::Kind::stop, {}});
-    if (id == kResume && tray.resumeProject) self.choose_({Choice::Kind::resume, *tray.resumeProject});
-    if (id >= kFirstProject && index < tray.projects.size()) self.choose_({Choice::Kind::start, tray.projects[index]});
-    if (id == kOpen && tray.windowOpen) self.choose_({Choice::Kind::open, {}});
-    if (id == kQuit) self.choose_({Choice::Kind::quit, {}});
+    if (id == kStop && tray.tracking) return Choice{Choice::Kind::stop, {}};
+    if (id == kResume && tray.resumeProject) return Choice{Choice::Kind::resume, *tray.resumeProject};
+    if (id >= kFirstProject && index < tray.projects.size()) return Choice{Choice::Kind::start, tray.projects[index]};
+    if (id == kOpen && tray.windowOpen) return Choice{Choice::Kind::open, {}};
+    if (id == kQuit) return Choice{Choice::Kind::quit, {}};
+    return std::nullopt;
   }
 
   static int event(sd_bus_message* call, void* data, sd_bus_error*) {
     std::int32_t id = 0;
     const char* kind = nullptr;
     if (int r = sd_bus_message_read(call, "is", &id, &kind); r < 0) return r;
-    if (std::string_view(kind) == "clicked") clicked(item(data), id);
+    if (std::string_view(kind) == "clicked") {
+      if (auto choice = clicked(item(data), id)) item(data).choose_({*choice});
+    }
     return sd_bus_reply_method_return(call, "");
   }
 
-  static int eventGroup(sd_bus_message* call, void* data, sd_bus_error*) {
-    if (sd_bus_message_enter_container(call, 'a', "(isvu)") >= 0) {
-      while (sd_bus_message_enter_container(call, 'r', "isvu") > 0) {
-        std::int32_t id = 0;
-        const char* kind = nullptr;
-        if (sd_bus_message_read(call, "is", &id, &kind) >= 0 && std::string_view(kind) == "clicked") {
-          clicked(item(data), id);
-        }
-        (void)sd_bus_message_skip(call, "vu");
-        (void)sd_bus_message_exit_container(call);
+  // A group's clicks are one batch for the host, and a group is bounded.
+  static int eventGroup(sd_bus_message* call, void* data, sd_bus_error* error) {
+    std::vector<Choice> choices;
+    std::size_t events = 0;
+    if (int r = sd_bus_message_enter_container(call, 'a', "(isvu)"); r < 0) return r;
+    while (sd_bus_message_enter_container(call, 'r', "isvu") > 0) {
+      if (++events > kMaxEvents) return tooMany(error, "events");
+      std::int32_t id = 0;
+      const char* kind = nullptr;
+      if (sd_bus_message_read(call, "is", &id, &kind) >= 0 && std::string_view(kind) == "clicked") {
+        if (auto choice = clicked(item(data), id)) choices.push_back(*choice);
       }
+      (void)sd_bus_message_skip(call, "vu");
+      (void)sd_bus_message_exit_container(call);
     }
+    if (!choices.empty()) item(data).choose_(std::move(choices));
     return sd_bus_reply_method_return(call, "ai", 0);
   }
 
@@ -188,7 +211,7 @@ struct StatusItemCalls {
   }
   static int ignored(sd_bus_message* call, void*, sd_bus_error*) { return sd_bus_reply_method_return(call, ""); }
   static int activate(sd_bus_message* call, void* data, sd_bus_error*) {
-    if (item(data).tray_.windowOpen) item(data).choose_({Choice::Kind::open, {}});
+    if (item(data).tray_.windowOpen) item(data).choose_({Choice{Choice::Kind::open, {}}});
     return sd_bus_reply_method_return(call, "");
   }
 
@@ -279,18 +302,18 @@ const sd_bus_vtable kMenuTable[] = {
 
 StatusItem::StatusItem(sd_bus* bus, Choose choose)
     : bus_(bus), choose_(std::move(choose)), name_("org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-1") {
-  (void)sd_bus_add_object_vtable(bus_, &slots_[0], kItemPath, kItemInterface, kItemTable, this);
-  (void)sd_bus_add_object_vtable(bus_, &slots_[1], kMenuPath, kMenuInterface, kMenuTable, this);
+  (void)sd_bus_add_object_vtable(bus_, slots_[0].out(), kItemPath, kItemInterface, kItemTable, this);
+  (void)sd_bus_add_object_vtable(bus_, slots_[1].out(), kMenuPath, kMenuInterface, kMenuTable, this);
   (void)sd_bus_request_name(bus_, name_.c_str(), 0);
   // A watcher that starts later (the panel restarting, say) gets the item too.
-  (void)sd_bus_match_signal(bus_, &slots_[2], "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                            "NameOwnerChanged", C::onWatcher, this);
+  (void)sd_bus_match_signal(bus_, slots_[2].out(), "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                            "org.freedesktop.DBus", "NameOwnerChanged", C::onWatcher, this);
   registerWithWatcher();
 }
 
 StatusItem::~StatusItem() {
-  for (sd_bus_slot*& slot : slots_) slot = sd_bus_slot_unref(slot);
-  (void)sd_bus_release_name(bus_, name_.c_str());
+  for (auto& slot : slots_) slot.reset();
+  if (sd_bus_is_open(bus_) > 0) (void)sd_bus_release_name(bus_, name_.c_str());
 }
 
 void StatusItem::registerWithWatcher() {

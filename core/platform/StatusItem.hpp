@@ -1,21 +1,22 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
+#include "platform/DesktopBus.hpp"
 #include "platform/DesktopEvents.hpp"
-
-struct sd_bus;
-struct sd_bus_slot;
 
 namespace lumetra {
 
 // The tray on the session bus: a StatusNotifierItem at /StatusNotifierItem and its menu, a
 // com.canonical.dbusmenu at /MenuBar, registered with the StatusNotifierWatcher now and again
-// whenever a watcher appears. Lives on the thread that owns the bus.
+// whenever a watcher appears. Lives on the thread that owns the bus. What one call may ask is
+// bounded (InvalidArgs beyond), and a group of clicks is chosen as one batch.
 class StatusItem {
  public:
-  using Choose = std::function<void(const DesktopEvents::TrayChoice&)>;
+  using Choose = std::function<void(std::vector<DesktopEvents::TrayChoice>)>;
 
   StatusItem(sd_bus* bus, Choose choose);
   ~StatusItem();
@@ -33,7 +34,7 @@ class StatusItem {
   std::string name_;
   DesktopEvents::Tray tray_;
   std::uint32_t revision_ = 1;
-  sd_bus_slot* slots_[3] = {nullptr, nullptr, nullptr};
+  std::array<BusSlot, 3> slots_;
 
   friend struct StatusItemCalls;
 };

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "store/ImportProblem.hpp"
+#include "control/ImportProblem.hpp"
 #include "store/ImportRow.hpp"
 
 namespace lumetra {

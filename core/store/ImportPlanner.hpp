@@ -7,7 +7,7 @@
 #include "platform/Instant.hpp"
 #include "store/ImportFile.hpp"
 #include "store/ImportPlan.hpp"
-#include "store/ImportReport.hpp"
+#include "control/ImportReport.hpp"
 #include "store/Project.hpp"
 #include "store/WorkSession.hpp"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/ImportFile.hpp"
-#include "store/ImportReport.hpp"
+#include "control/ImportReport.hpp"
 #include "platform/Instant.hpp"
 #include "platform/UserFolders.hpp"
 #include "store/Database.hpp"

@@ -89,36 +89,31 @@ std::string ControlHandler::respond(const std::string& data, Instant now) {
 }
 
 std::string ControlHandler::respond(const ControlRequest& request, Instant now) {
-  tracker_.store().owner().assertHeld();
   try {
-    if (request.version > ControlProtocol::version) {
-      throw ControlError(Code::unsupportedVersion,
-                         "This copy of Lumetra is older than the command-line tool. Update the app.");
-    }
-    const auto command = fromRawValue<ControlCommand>(request.command);
-    if (!command) throw ControlError(Code::unknownCommand, "Unknown command " + curlyQuoted(request.command) + ".");
-    switch (*command) {
-      case ControlCommand::status:
-        return success(status(now));
-      case ControlCommand::projects:
-        return success(projects(request));
-      case ControlCommand::start:
-        return success(start(request, now));
-      case ControlCommand::stop:
-        return success(stop(now));
-      case ControlCommand::resume:
-        return success(resume(now));
-      case ControlCommand::describe:
-        return success(describe(request, now));
-      case ControlCommand::sessions:
-        return success(sessions(request, now));
-      case ControlCommand::importSessions:
-        return success(importSessions(request, now));
-    }
-    throw ControlError(Code::unknownCommand, "Unknown command " + curlyQuoted(request.command) + ".");
+    return std::visit([](auto result) { return success(std::move(result)); }, perform(request, now));
   } catch (const std::exception& failure) {
     return response(controlError(failure));
   }
+}
+
+ControlResult ControlHandler::perform(const ControlRequest& request, Instant now) {
+  tracker_.store().owner().assertHeld();
+  if (request.version > ControlProtocol::version) {
+    throw ControlError(Code::unsupportedVersion, "This copy of Lumetra is older than the command-line tool. Update the app.");
+  }
+  const auto command = fromRawValue<ControlCommand>(request.command);
+  if (!command) throw ControlError(Code::unknownCommand, "Unknown command " + curlyQuoted(request.command) + ".");
+  switch (*command) {
+    case ControlCommand::status: return status(now);
+    case ControlCommand::projects: return projects(request);
+    case ControlCommand::start: return start(request, now);
+    case ControlCommand::stop: return stop(now);
+    case ControlCommand::resume: return resume(now);
+    case ControlCommand::describe: return describe(request, now);
+    case ControlCommand::sessions: return sessions(request, now);
+    case ControlCommand::importSessions: return importSessions(request, now);
+  }
+  throw ControlError(Code::unknownCommand, "Unknown command " + curlyQuoted(request.command) + ".");
 }
 
 std::map<std::int64_t, std::string> ControlHandler::projectNames() { return namesOf(tracker_.store().projects(true)); }

@@ -6,13 +6,7 @@
 
 #include "control/ControlError.hpp"
 #include "control/ControlRequest.hpp"
-#include "control/ProjectsResult.hpp"
-#include "control/SessionResult.hpp"
-#include "control/SessionsResult.hpp"
-#include "control/StartResult.hpp"
-#include "control/StatusResult.hpp"
-#include "control/StopResult.hpp"
-#include "store/ImportReport.hpp"
+#include "control/ControlResult.hpp"
 #include "platform/Calendar.hpp"
 #include "platform/DateFormat.hpp"
 #include "tracking/Tracker.hpp"
@@ -48,6 +42,9 @@ class ControlHandler {
   [[nodiscard]] std::string respond(const std::string& data, Instant now);
   // The same for a request already decoded.
   [[nodiscard]] std::string respond(const ControlRequest& request, Instant now);
+  // The command's result, for the host's own front ends. Throws what the command refuses with;
+  // controlError() says how a client sees it.
+  [[nodiscard]] ControlResult perform(const ControlRequest& request, Instant now);
 
   // The project a person means by `name`: the exact name, else the one name equal to it
   // ignoring case (all of Unicode). Throws ControlError badRequest ("<command> needs a project

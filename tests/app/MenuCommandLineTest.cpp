@@ -1,4 +1,4 @@
-#include "MenuCommandLine.hpp"
+#include "cli/Commands.hpp"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,10 @@ using CommandLineTool::Output;
 
 const Calendar kCalendar(test::kTestTimeZone);
 const Instant kNow = test::localTime(2024, 5, 1, 12, 0);
+
+Output appRun(const std::vector<std::string>& words, const Transport& transport) {
+  return Commands::run({Commands::Program::app, transport, transport, {}}, words, {kNow, kCalendar});
+}
 
 struct Recorder {
   std::string reply = R"({"ok":true,"result":{}})";
@@ -40,7 +44,7 @@ TEST(MenuCommandLineTest, UsageErrorsSendNothing) {
   };
   for (const auto& [words, message] : cases) {
     Recorder recorder;
-    EXPECT_EQ(MenuCommandLine::run(words, recorder.function(), kNow, kCalendar),
+    EXPECT_EQ(appRun(words, recorder.function()),
               (Output{2, "", "lumetra-app: " + message + "\nRun “lumetra-app help” for usage.\n"}))
         << testing::PrintToString(words);
     EXPECT_TRUE(recorder.sent.empty());
@@ -60,7 +64,7 @@ TEST(MenuCommandLineTest, WordsBecomeRequests) {
   };
   for (const auto& [words, sent] : cases) {
     Recorder recorder;
-    (void)MenuCommandLine::run(words, recorder.function(), kNow, kCalendar);
+    (void)appRun(words, recorder.function());
     ASSERT_EQ(recorder.sent.size(), 1u);
     EXPECT_EQ(recorder.sent.front(), sent);
   }
@@ -68,13 +72,13 @@ TEST(MenuCommandLineTest, WordsBecomeRequests) {
 
 TEST(MenuCommandLineTest, RefusalsAndAbsence) {
   Recorder refused{R"({"error":{"code":"invalid","message":"Project name cannot be empty."},"ok":false})"};
-  EXPECT_EQ(MenuCommandLine::run(std::vector<std::string>{"project", "add", " "}, refused.function(), kNow, kCalendar),
+  EXPECT_EQ(appRun({"project", "add", " "}, refused.function()),
             (Output{1, "", "lumetra-app: Project name cannot be empty.\n"}));
   const Transport down = [](const std::string&) -> std::string {
     throw ControlError(ControlError::Code::notRunning, "Lumetra isn't running. Open it and try again.");
   };
-  EXPECT_EQ(MenuCommandLine::run(std::vector<std::string>{"projects"}, down, kNow, kCalendar).status, 3);
-  EXPECT_EQ(MenuCommandLine::run(std::vector<std::string>{"help"}, down, kNow, kCalendar).status, 0);
+  EXPECT_EQ(appRun({"projects"}, down).status, 3);
+  EXPECT_EQ(appRun({"help"}, down).status, 0);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-#include "MenuHandler.hpp"
+#include "actions/HostActions.hpp"
+#include "cli/Commands.hpp"
 #include "control/WireCoding.hpp"
 
 #include "store/StoreFixture.hpp"
@@ -10,11 +11,14 @@ class MenuHandlerTest : public test::StoreFixture {
  protected:
   void SetUp() override {
     tracker = std::make_unique<Tracker>(store(), 600, at(8, 0));
-    control = std::make_unique<ControlHandler>(*tracker, Calendar(test::kTestTimeZone));
-    menu = std::make_unique<MenuHandler>(*tracker, *control);
+    actions = std::make_unique<HostActions>(*tracker);
   }
   JSON answer(const std::string& request, Instant now = at(12, 0)) {
-    return JSON::parse(menu->respond(request, now));
+    try {
+      return JSON::parse(Commands::serve(*actions, request, now));
+    } catch (const std::exception& failure) {
+      return JSON::parse(ControlHandler::response(ControlHandler::controlError(failure)));
+    }
   }
   std::string refusal(const std::string& request) {
     const JSON reply = answer(request);
@@ -23,8 +27,7 @@ class MenuHandlerTest : public test::StoreFixture {
   }
 
   std::unique_ptr<Tracker> tracker;
-  std::unique_ptr<ControlHandler> control;
-  std::unique_ptr<MenuHandler> menu;
+  std::unique_ptr<HostActions> actions;
 };
 
 TEST_F(MenuHandlerTest, Refusals) {

@@ -1,4 +1,4 @@
-#include "OwnerQueue.hpp"
+#include "host/OwnerQueue.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Reports over a store built for them, asked through the real handler and printed by the real
 // command line: a daylight-saving change, a running session, an archived project, a filter.
-#include "MenuCommandLine.hpp"
-#include "MenuHandler.hpp"
+#include "actions/HostActions.hpp"
+#include "cli/Commands.hpp"
 #include "store/StoreFixture.hpp"
 
 namespace lumetra {
@@ -11,8 +11,7 @@ class ReportTest : public test::StoreFixture {
  protected:
   void SetUp() override {
     tracker = std::make_unique<Tracker>(store(), 600, day(25, 0));
-    control = std::make_unique<ControlHandler>(*tracker, Calendar(test::kTestTimeZone));
-    menu = std::make_unique<MenuHandler>(*tracker, *control);
+    actions = std::make_unique<HostActions>(*tracker);
     const auto garden = store().createProject("Garden", day(1, 0)).id;
     const auto wide = store().createProject("日本語プロジェクト", day(1, 0)).id;
     const auto old = store().createProject("Old", day(1, 0)).id;
@@ -27,11 +26,18 @@ class ReportTest : public test::StoreFixture {
   static Instant day(int dayOfOctober, int hour, int minute = 0) {
     return test::localTime(2026, 10, dayOfOctober, hour, minute);
   }
-  JSON report(const std::string& request) { return JSON::parse(menu->respond(request, now))["result"]; }
+  std::string respond(const std::string& request) {
+    try {
+      return Commands::serve(*actions, request, now);
+    } catch (const std::exception& failure) {
+      return ControlHandler::response(ControlHandler::controlError(failure));
+    }
+  }
+  JSON report(const std::string& request) { return JSON::parse(respond(request))["result"]; }
   CommandLineTool::Output printed(std::vector<std::string> words) {
     words.insert(words.begin(), "report");
-    return MenuCommandLine::run(words, [&](const std::string& bytes) { return menu->respond(bytes, now); }, now,
-                                Calendar(test::kTestTimeZone));
+    const Transport transport = [&](const std::string& bytes) { return respond(bytes); };
+    return Commands::run({Commands::Program::app, transport, transport, {}}, words, {now, Calendar(test::kTestTimeZone)});
   }
   // "label: project seconds [running], …" per group.
   static std::string groups(const JSON& result) {
@@ -49,8 +55,7 @@ class ReportTest : public test::StoreFixture {
 
   Instant now = day(27, 9, 15);
   std::unique_ptr<Tracker> tracker;
-  std::unique_ptr<ControlHandler> control;
-  std::unique_ptr<MenuHandler> menu;
+  std::unique_ptr<HostActions> actions;
 };
 
 TEST_F(ReportTest, GroupsAndTotalsThatAddUp) {
@@ -70,7 +75,7 @@ TEST_F(ReportTest, GroupsAndTotalsThatAddUp) {
     EXPECT_EQ(result["running"], true);
   }
   EXPECT_EQ(groups(report(R"({"action":"report","range":"2026-10-26","projects":["old"]})")), "2026-10-26: Old 3600; ");
-  EXPECT_EQ(menu->respond(R"({"action":"report","projects":["Nope"]})", now).substr(0, 40),
+  EXPECT_EQ(respond(R"({"action":"report","projects":["Nope"]})").substr(0, 40),
             R"({"error":{"code":"unknown_project","mess)");
 }
 

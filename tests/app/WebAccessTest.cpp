@@ -1,3 +1,4 @@
+#include "actions/WindowPort.hpp"
 #include "web/WebAccess.hpp"
 
 #include <gtest/gtest.h>
@@ -43,10 +44,10 @@ TEST(WebAccessTest, CookiesAndSecrets) {
 TEST(WebAccessTest, ThePortComesFromTheVariableThenTheSetting) {
   using Choice = std::pair<std::optional<int>, bool>;  // port, a problem said
   const auto choose = [](std::optional<std::string> variable, std::optional<std::string> setting) {
-    const auto choice = WebAccess::choosePort(variable, setting);
+    const auto choice = WindowPort::choose(variable, setting);
     return Choice{choice.port, choice.problem.has_value()};
   };
-  EXPECT_EQ(choose(std::nullopt, std::nullopt), Choice(WebAccess::defaultPort, false));
+  EXPECT_EQ(choose(std::nullopt, std::nullopt), Choice(WindowPort::defaultPort, false));
   EXPECT_EQ(choose("", "8080"), Choice(8080, false));
   EXPECT_EQ(choose("9090", "8080"), Choice(9090, false));
   EXPECT_EQ(choose("off", "8080"), Choice(std::nullopt, false));
@@ -55,7 +56,7 @@ TEST(WebAccessTest, ThePortComesFromTheVariableThenTheSetting) {
   for (const char* bad : {"65536", "-1", "80a", " 80", "on"}) {
     EXPECT_EQ(choose(bad, std::nullopt), Choice(std::nullopt, true)) << bad;
   }
-  EXPECT_EQ(WebAccess::choosePort("x", std::nullopt).problem,
+  EXPECT_EQ(WindowPort::choose("x", std::nullopt).problem,
             "LUMETRA_WEB_PORT is “x”, not a port from 1 to 65535 or off, so the window is off.");
 }
 

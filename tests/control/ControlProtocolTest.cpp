@@ -7,7 +7,7 @@
 #include "control/SessionResult.hpp"
 #include "control/StartResult.hpp"
 #include "control/StatusResult.hpp"
-#include "store/ImportReport.hpp"
+#include "control/ImportReport.hpp"
 #include "support/TestSupport.hpp"
 
 namespace lumetra {

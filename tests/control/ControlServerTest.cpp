@@ -15,6 +15,7 @@
 #include "control/ControlClient.hpp"
 #include "control/SocketAddress.hpp"
 #include "control/SocketError.hpp"
+#include "host/OwnerQueue.hpp"
 #include "platform/FileDescriptor.hpp"
 #include "platform/Socket.hpp"
 #include "platform/UnixSocket.hpp"
@@ -44,6 +45,7 @@ std::string sendRaw(const std::filesystem::path& path, const std::string& bytes,
 class ControlServerTest : public testing::Test {
  protected:
   std::filesystem::path socketPath() const { return ControlProtocol::socketURL(folder.path()); }
+  ControlServer::Owner onOwner() { return {[this](auto job) { owner.schedule(std::move(job)); }}; }
 
   // Starts a server that echoes each request's length and bytes and records them.
   std::unique_ptr<ControlServer> echoServer() {
@@ -51,12 +53,13 @@ class ControlServerTest : public testing::Test {
       std::lock_guard lock(seenLock);
       seen.push_back(request);
       return std::to_string(request.size()) + ":" + request.substr(0, 16);
-    });
+    }, "busy", onOwner());
     server->start();
     return server;
   }
 
   test::TemporaryDirectory folder;
+  OwnerQueue owner{std::chrono::hours(1), nullptr};
   std::mutex seenLock;
   std::vector<std::string> seen;
 };
@@ -112,7 +115,7 @@ TEST_F(ControlServerTest, ServerThatNeverAnswersTimesOut) {
   ControlServer server(socketPath(), [released](const std::string&) {
     released.wait();
     return std::string("late");
-  });
+  }, "busy", onOwner());
   server.start();
   EXPECT_EQ(test::thrown<ControlError>([&] { (void)ControlClient::exchange("x", socketPath(), 0.3); }),
             ControlError(ControlError::Code::timedOut, "Lumetra didn't answer within 1 seconds."));
@@ -126,12 +129,12 @@ TEST_F(ControlServerTest, PathLengthLimits) {
     return std::filesystem::path(base + std::string(length - base.size(), 's'));
   };
   const auto fits = pathOfLength(SocketAddress::maxPathBytes);
-  ControlServer fitting(fits, [](const std::string&) { return std::string("ok"); });
+  ControlServer fitting(fits, [](const std::string&) { return std::string("ok"); }, "busy", onOwner());
   fitting.start();
   EXPECT_EQ(ControlClient::exchange("x", fits, 5), "ok");
 
   const auto tooLong = pathOfLength(SocketAddress::maxPathBytes + 1);
-  ControlServer failing(tooLong, [](const std::string&) { return std::string("ok"); });
+  ControlServer failing(tooLong, [](const std::string&) { return std::string("ok"); }, "busy", onOwner());
   const auto error = test::thrown<SocketError>([&] { failing.start(); });
   EXPECT_EQ(error, SocketError::pathTooLong(tooLong.string()));
   EXPECT_EQ(test::thrown<ControlError>([&] { (void)ControlClient::exchange("x", tooLong, 5); }),
@@ -139,7 +142,7 @@ TEST_F(ControlServerTest, PathLengthLimits) {
 }
 
 TEST_F(ControlServerTest, StartFailuresLeaveNothingBehind) {
-  ControlServer server(folder / "missing" / "lumetra.sock", [](const std::string&) { return std::string(); });
+  ControlServer server(folder / "missing" / "lumetra.sock", [](const std::string&) { return std::string(); }, "busy", onOwner());
   const auto error = test::thrown<SocketError>([&] { server.start(); });
   ASSERT_TRUE(error);
   EXPECT_EQ(*error, SocketError::system("bind", ENOENT));
@@ -149,34 +152,33 @@ TEST_F(ControlServerTest, StartFailuresLeaveNothingBehind) {
 }
 
 TEST_F(ControlServerTest, SecondServerTakesOverTheSocketFile) {
-  ControlServer first(socketPath(), [](const std::string&) { return std::string("first"); });
+  ControlServer first(socketPath(), [](const std::string&) { return std::string("first"); }, "busy", onOwner());
   first.start();
-  ControlServer second(socketPath(), [](const std::string&) { return std::string("second"); });
+  ControlServer second(socketPath(), [](const std::string&) { return std::string("second"); }, "busy", onOwner());
   second.start();
   EXPECT_EQ(ControlClient::exchange("x", socketPath(), 5), "second");
   first.stop();  // the file is the second server's now: it stays
   EXPECT_EQ(ControlClient::exchange("x", socketPath(), 5), "second");
 }
 
-// Given every worker busy, expect the next request answered at once with the busy reply.
+// Given the owner held by one request and the rest of the room taken by waiting ones, expect the
+// next request answered at once with the busy reply.
 TEST_F(ControlServerTest, RequestsBeyondTheLimitAreAnsweredBusy) {
   std::promise<void> release;
   auto released = release.get_future().share();
-  std::atomic<int> started = 0;
   ControlServer server(
       socketPath(),
       [&](const std::string&) {
-        ++started;
         released.wait();
         return std::string("done");
       },
-      "busy");
+      "busy", onOwner());
   server.start();
   std::vector<std::future<std::string>> held;
   for (int i = 0; i < ControlServer::maxActive; ++i) {
     held.push_back(std::async(std::launch::async, [this] { return ControlClient::exchange("x", socketPath(), 10); }));
   }
-  while (started < ControlServer::maxActive) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (server.TEST_requestsInHand() < ControlServer::maxActive) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_EQ(ControlClient::exchange("x", socketPath(), 10), "busy");
   release.set_value();
   for (auto& reply : held) EXPECT_EQ(reply.get(), "done");

@@ -5,6 +5,7 @@
 
 #include "control/ControlProtocol.hpp"
 #include "control/ControlServer.hpp"
+#include "host/OwnerQueue.hpp"
 #include "support/TestSupport.hpp"
 
 namespace lumetra {
@@ -23,11 +24,13 @@ class ToolProcessTest : public testing::Test {
                                                std::lock_guard lock(requestsLock);
                                                requests.push_back(request);
                                                return reply;
-                                             });
+                                             },
+                                             "busy", ControlServer::Owner{[this](auto job) { owner.schedule(std::move(job)); }});
     server->start();
   }
 
   test::TemporaryDirectory folder;
+  OwnerQueue owner{std::chrono::hours(1), nullptr};
   std::mutex requestsLock;
   std::vector<std::string> requests;
   std::unique_ptr<ControlServer> server;

@@ -1,6 +1,5 @@
-#include "InstallCommands.hpp"
+#include "commands/InstallCommands.hpp"
 
-#include <set>
 #include <sstream>
 
 #include "install/AssistantConfig.hpp"
@@ -11,7 +10,6 @@
 namespace lumetra::InstallCommands {
 
 namespace fs = std::filesystem;
-using CommandLineTool::Output;
 
 namespace {
 
@@ -32,6 +30,8 @@ bool onPath(const fs::path& folder, const Environment& environment) {
   }
   return false;
 }
+
+}  // namespace
 
 Output installTool(const fs::path& bundle, const Environment& environment) {
   const fs::path folder = ToolInstaller::destinationFolder(UserFolders::home(environment));
@@ -54,7 +54,6 @@ Output installTool(const fs::path& bundle, const Environment& environment) {
   return Output{0, out, ""};
 }
 
-// Both folders install-tool may have chosen, since which one it chose depended on permissions then.
 Output uninstallTool(const fs::path& bundle, const Environment& environment) {
   const fs::path user = ToolInstaller::userFolder(UserFolders::home(environment));
   std::string out;
@@ -74,6 +73,8 @@ Output uninstallTool(const fs::path& bundle, const Environment& environment) {
   return Output{0, out, ""};
 }
 
+namespace {
+
 // What registering with an assistant printed; `restart` names what must start again.
 Output registered(AssistantConfig::Outcome outcome, const std::string& title, const std::string& restart,
                   const fs::path& file) {
@@ -90,6 +91,14 @@ Output registered(AssistantConfig::Outcome outcome, const std::string& title, co
   return failure("Couldn't update " + title + "'s settings.");
 }
 
+std::string assistantChoices() {
+  std::vector<std::string_view> ids;
+  for (const auto& assistant : AssistantConfig::all()) ids.push_back(assistant.id);
+  return CommandLineTool::listedChoices(ids);
+}
+
+}  // namespace
+
 Output installClaude(const fs::path& bundle, const Environment& environment) {
   const fs::path file = ClaudeDesktopConfig::configURL(UserFolders::home(environment));
   const std::string title = "the Claude desktop app";
@@ -102,21 +111,11 @@ Output installClaude(const fs::path& bundle, const Environment& environment) {
   }
 }
 
-std::string assistantChoices() {
-  std::vector<std::string_view> ids;
-  for (const auto& assistant : AssistantConfig::all()) ids.push_back(assistant.id);
-  return CommandLineTool::listedChoices(ids);
-}
-
-Output installMCP(std::span<const std::string> arguments, const fs::path& bundle, const Environment& environment) {
-  const std::string usage = "\nRun “lumetra-app help” for usage.\n";
-  if (arguments.size() != 2) {
-    return Output{2, "", "lumetra-app: install-mcp takes one assistant: " + assistantChoices() + "." + usage};
-  }
-  const AssistantConfig* assistant = AssistantConfig::named(arguments[1]);
+Output installMCP(const std::string& name, const fs::path& bundle, const Environment& environment) {
+  const AssistantConfig* assistant = AssistantConfig::named(name);
   if (!assistant) {
-    return Output{2, "", "lumetra-app: There's no assistant named “" + arguments[1] + "”. Choose " +
-                             assistantChoices() + "." + usage};
+    return Output{2, "", "lumetra-app: There's no assistant named “" + name + "”. Choose " + assistantChoices() +
+                             ".\nRun “lumetra-app help” for usage.\n"};
   }
   // A scratch host's folder goes into the entry, so the assistant's tool reaches the same host.
   std::optional<fs::path> dataFolder;
@@ -136,7 +135,6 @@ Output installMCP(std::span<const std::string> arguments, const fs::path& bundle
   }
 }
 
-// Start at login, or no longer: the host of this bundle.
 Output loginService(bool installing, const fs::path& bundle, const Environment& environment) {
   const auto manager = ServiceManager::systemdUser();
   try {
@@ -152,28 +150,10 @@ Output loginService(bool installing, const fs::path& bundle, const Environment& 
   }
 }
 
-}  // namespace
-
 fs::path bundleOf(const fs::path& executable) {
   std::error_code error;
   const fs::path resolved = fs::weakly_canonical(executable, error);
   return (error ? executable : resolved).parent_path().parent_path().parent_path();
-}
-
-std::optional<Output> run(std::span<const std::string> arguments, const fs::path& bundle,
-                          const Environment& environment) {
-  if (arguments.empty()) return std::nullopt;
-  if (arguments[0] == "install-mcp") return installMCP(arguments, bundle, environment);
-  static const std::set<std::string, std::less<>> takesNothing{"install-tool", "uninstall-tool", "install-claude",
-                                                                "install-service", "uninstall-service"};
-  if (!takesNothing.contains(arguments[0])) return std::nullopt;
-  if (arguments.size() > 1) {
-    return Output{2, "", "lumetra-app: " + arguments[0] + " takes no options or arguments.\nRun “lumetra-app help” for usage.\n"};
-  }
-  if (arguments[0] == "install-tool") return installTool(bundle, environment);
-  if (arguments[0] == "uninstall-tool") return uninstallTool(bundle, environment);
-  if (arguments[0].ends_with("install-service")) return loginService(arguments[0] == "install-service", bundle, environment);
-  return installClaude(bundle, environment);
 }
 
 }  // namespace lumetra::InstallCommands

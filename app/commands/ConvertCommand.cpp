@@ -1,4 +1,4 @@
-#include "ConvertCommand.hpp"
+#include "commands/ConvertCommand.hpp"
 
 #include "convert/Converter.hpp"
 #include "platform/FileSystem.hpp"
@@ -22,37 +22,16 @@ Output usage(const std::string& message) { return Output{2, "", "lumetra-app: " 
 
 }  // namespace
 
-std::optional<Output> run(std::span<const std::string> arguments) {
-  if (arguments.empty() || arguments[0] != "convert") return std::nullopt;
-  std::vector<std::string> positionals;
-  std::optional<std::string> output;
-  bool skipBad = false, optionsEnded = false;
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& word = arguments[i];
-    if (optionsEnded || word == "-" || !word.starts_with("-")) {
-      positionals.push_back(word);
-    } else if (word == "--") {
-      optionsEnded = true;
-    } else if (word == "-o" || word == "--output") {
-      if (i + 1 >= arguments.size()) return usage(word + " needs a value.");
-      output = arguments[++i];
-    } else if (word == "--skip-bad") {
-      skipBad = true;
-    } else {
-      return usage("Unknown option " + word + ".");
-    }
-  }
-  if (positionals.size() != 2) {
-    return usage("convert needs a format (" + formatChoices() + ") and the export's file.");
-  }
-  const auto format = Converter::format(positionals[0]);
-  if (!format) return usage("There's no format named “" + positionals[0] + "”. Choose " + formatChoices() + ".");
+Output run(const std::string& formatName, const std::string& file, const std::optional<std::string>& output,
+           bool skipBad) {
+  const auto format = Converter::format(formatName);
+  if (!format) return usage("There's no format named “" + formatName + "”. Choose " + formatChoices() + ".");
 
   std::string text;
   try {
-    text = positionals[1] == "-" ? FileSystem::readStandardInput() : FileSystem::readFile(positionals[1]);
+    text = file == "-" ? FileSystem::readStandardInput() : FileSystem::readFile(file);
   } catch (const std::system_error& error) {
-    return Output{1, "", "lumetra-app: Couldn't read " + positionals[1] + ": " + SystemError::text(error.code().value()) + ".\n"};
+    return Output{1, "", "lumetra-app: Couldn't read " + file + ": " + SystemError::text(error.code().value()) + ".\n"};
   }
   const ReadExport read = Converter::read(*format, text);
   std::string err;
@@ -77,7 +56,7 @@ std::optional<Output> run(std::span<const std::string> arguments) {
   const std::string csv = Converter::csv(read.entries);
   const std::string count = std::to_string(read.entries.size()) + (read.entries.size() == 1 ? " entry" : " entries");
   if (!output) {
-    err += "Converted " + count + " from " + positionals[0] + ".\n";
+    err += "Converted " + count + " from " + formatName + ".\n";
     return Output{0, csv, err};
   }
   try {
@@ -85,7 +64,7 @@ std::optional<Output> run(std::span<const std::string> arguments) {
   } catch (const std::exception& error) {
     return Output{1, "", err + "lumetra-app: Couldn't write " + *output + ": " + describe(error) + "\n"};
   }
-  err += "Converted " + count + " from " + positionals[0] + " to " + *output + ". Check it with: lumetra import " +
+  err += "Converted " + count + " from " + formatName + " to " + *output + ". Check it with: lumetra import " +
          *output + " --dry-run\n";
   return Output{0, "", err};
 }

@@ -2,14 +2,12 @@
 
 #include <cstdint>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "platform/WireField.hpp"
-#include "store/ImportOverlap.hpp"
-#include "store/ImportProblem.hpp"
-#include "store/ImportProjectTotal.hpp"
-#include "store/SessionTimes.hpp"
+#include "control/ImportOverlap.hpp"
+#include "control/ImportProblem.hpp"
+#include "control/ImportProjectTotal.hpp"
 
 namespace lumetra {
 
@@ -29,14 +27,6 @@ struct ImportReport {
 
   // No problems, and overlaps either allowed or absent.
   [[nodiscard]] bool canImport() const { return problems.empty() && (allowOverlaps || overlaps.empty()); }
-
-  // (approximate, count) when that count is above 0, then (placeholder, count) likewise.
-  [[nodiscard]] std::vector<std::pair<SessionTimes, std::int64_t>> estimatedTimes() const {
-    std::vector<std::pair<SessionTimes, std::int64_t>> out;
-    if (approximateSessions > 0) out.emplace_back(SessionTimes::approximate, approximateSessions);
-    if (placeholderSessions > 0) out.emplace_back(SessionTimes::placeholder, placeholderSessions);
-    return out;
-  }
 
   bool operator==(const ImportReport&) const = default;
 

@@ -1,0 +1,131 @@
+#include "host/Host.hpp"
+
+#include "actions/Console.hpp"
+#include "actions/WindowPort.hpp"
+#include "cli/Sentences.hpp"
+#include "platform/ProcessInfo.hpp"
+#include "platform/UserFolders.hpp"
+
+namespace lumetra {
+
+using Console::complain;
+using Console::say;
+
+Host::Host(const std::filesystem::path& dataDirectory, bool scratch)
+    : folder_(dataDirectory, scratch),
+      tracker_(folder_.store(), folder_.store().idleTimeout(), Instant::now()),
+      actions_(tracker_),
+      owner_(heartbeat, [this] { beat(); }),
+      desktop_(actions_, [this](OwnerQueue::Job job) { owner_.schedule(std::move(job)); },
+               ProcessInfo::executable(nullptr).parent_path().parent_path() / "Resources" / "icons",
+               [this] { (void)ProcessInfo::launch("xdg-open", {actions_.settings().window().url}); }) {
+  try {
+    start();
+  } catch (...) {
+    stop();
+    throw;
+  }
+}
+
+void Host::start() {
+  const auto port = WindowPort::choose(UserFolders::environmentValue(WindowPort::variable),
+                                       folder_.store().setting(std::string(WindowPort::setting)));
+  // From here on only the owner thread uses them.
+  folder_.store().owner().release();
+  window_ = openWindow(port);
+  owner_.schedule([this] {
+    // Said once: without a source of idle time, sessions only stop by hand or by sleep.
+    const bool seen = desktop_.idleSeconds().has_value();
+    actions_.settings().setInputSeen(seen);
+    if (!seen) say(Sentences::unseenInput);
+    desktop_.setWindowOpen(window_ != nullptr);
+    if (const auto& event = tracker_.recoveryEvent()) desktop_.announce(*event);
+    desktop_.refreshTray(Instant::now());
+    beating_ = true;
+  });
+  // The tray follows what a request changed, in a job of its own after the answer.
+  sockets_.emplace(folder_.path(), actions_, ControlServer::Owner{[this](auto job) { owner_.schedule(std::move(job)); }},
+                   [this] { owner_.schedule([this] { desktop_.refreshTray(Instant::now()); }); });
+  try {
+    sockets_->start();
+  } catch (const std::exception& error) {
+    throw CantStart("Couldn't open the control socket: " + describe(error));
+  }
+  say("Lumetra is running. Data: " + folder_.path().string() + ". Stop with Ctrl-C." +
+      (window_ ? " Open its window with “lumetra-app open”." : ""));
+}
+
+// The window is optional: the host runs on without it.
+std::unique_ptr<WebServer> Host::openWindow(const WindowPort::Choice& choice) {
+  std::string off = choice.problem.value_or("Lumetra's window is off: LUMETRA_WEB_PORT or its setting says so.");
+  std::unique_ptr<WebServer> window;
+  if (choice.port) {
+    const auto relay = [this](std::function<std::string()> work) {
+      return ControlServer::relay(ControlServer::busyTimeout, [this](auto job) { owner_.schedule(std::move(job)); },
+                                  [this, work = std::move(work)] {
+                                    const auto before = folder_.store().revision();
+                                    std::string reply = work();
+                                    if (folder_.store().revision() != before) {
+                                      owner_.schedule([this] { desktop_.refreshTray(Instant::now()); });
+                                    }
+                                    return reply;
+                                  });
+    };
+    window = std::make_unique<WebServer>(actions_, relay, ControlHandler::response(ControlHandler::busy()));
+    if (auto problem = window->start(*choice.port)) {
+      off = *problem;
+      window.reset();
+    }
+  }
+  if (!window) say(off);
+  owner_.schedule([this, address = window ? window->address() : "", port = window ? window->port() : 0, off] {
+    actions_.settings().setWindow(address, port, off);
+  });
+  return window;
+}
+
+void Host::beat() {
+  if (!beating_ || damaged_) return;
+  try {
+    const Instant now = Instant::now();
+    const auto idle = desktop_.idleSeconds();
+    actions_.settings().setInputSeen(idle.has_value());
+    if (const auto event = tracker_.tick(now, idle.value_or(0))) desktop_.announce(*event);
+    desktop_.refreshTray(now);
+  } catch (const DatabaseError& error) {
+    if (!error.isDamage()) return complain(error.description());
+    // Said once; writing on would only make it worse, so the host stops as on SIGTERM.
+    damaged_ = true;
+    complain(folder_.damaged(error.message()));
+    ProcessInfo::requestStop();
+  } catch (const std::exception& error) {
+    complain(describe(error));
+  }
+}
+
+int Host::run() {
+  (void)ProcessInfo::waitForStopSignal();
+  return damaged_ ? 1 : 0;
+}
+
+// Servers first, so that requests already taken are answered while the owner still runs; then
+// the owner, before the parts its jobs use go.
+void Host::stop() {
+  sockets_.reset();
+  window_.reset();
+  owner_.stop();
+}
+
+Host::~Host() {
+  stop();
+  if (damaged_) return;
+  folder_.store().owner().release();  // back to this thread, the owner thread having ended
+  try {
+    tracker_.persist();
+  } catch (const std::exception& error) {
+    complain(describe(error));
+  }
+  say("Lumetra stopped.");
+}
+
+}  // namespace lumetra

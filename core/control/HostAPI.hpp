@@ -1,0 +1,42 @@
+#pragma once
+
+#include "control/ProjectRecords.hpp"
+#include "control/ReportRecords.hpp"
+#include "control/SessionRecords.hpp"
+#include "control/SettingRecords.hpp"
+#include "platform/Instant.hpp"
+
+namespace lumetra {
+
+// The host's actions beyond the tool's commands, one typed call each: what a menu offers, for
+// lumetra-app's commands, the window and the tray alike. A refusal is thrown (ControlError,
+// StoreError, …) and reaches a client as ControlHandler::controlError maps it. The host
+// implements it on its owner thread; the command table serves it from the wire.
+class HostAPI {
+ public:
+  virtual ~HostAPI() = default;
+
+  virtual ProjectsReply perform(const ProjectList& request, Instant now) = 0;
+  virtual ProjectChange perform(const ProjectAdd& request, Instant now) = 0;
+  virtual ProjectChange perform(const ProjectRename& request, Instant now) = 0;
+  virtual ProjectChange perform(const ProjectArchive& request, Instant now) = 0;
+  virtual ProjectChange perform(const ProjectUnarchive& request, Instant now) = 0;
+  virtual ProjectChange perform(const ProjectDelete& request, Instant now) = 0;
+  virtual ProjectChange perform(const ProjectUsage& request, Instant now) = 0;
+
+  virtual SessionChange perform(const SessionAdd& request, Instant now) = 0;
+  virtual SessionChange perform(const SessionEdit& request, Instant now) = 0;
+  virtual SessionChange perform(const SessionSplit& request, Instant now) = 0;
+  virtual SessionChange perform(const SessionMerge& request, Instant now) = 0;
+  virtual SessionChange perform(const SessionDelete& request, Instant now) = 0;
+  virtual SessionNeighbours perform(const SessionNeighboursOf& request, Instant now) = 0;
+
+  virtual IdleTimeout perform(const IdleTimeoutSetting& request, Instant now) = 0;
+  virtual WebPortSetting perform(const WebPortRequest& request, Instant now) = 0;
+  virtual WindowAddress perform(const WindowRequest& request, Instant now) = 0;
+
+  virtual ExportFile perform(const ExportRequest& request, Instant now) = 0;
+  virtual Report perform(const ReportRequest& request, Instant now) = 0;
+};
+
+}  // namespace lumetra
