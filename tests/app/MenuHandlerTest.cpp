@@ -1,34 +1,11 @@
-#include "actions/HostActions.hpp"
-#include "cli/Commands.hpp"
-#include "control/WireCoding.hpp"
-
-#include "store/StoreFixture.hpp"
+// The host's actions as lumetra-app's socket and the window ask them: refusals, and the rules
+// that keep the running session and the stored sessions in step.
+#include "support/ActionsFixture.hpp"
 
 namespace lumetra {
 namespace {
 
-class MenuHandlerTest : public test::StoreFixture {
- protected:
-  void SetUp() override {
-    tracker = std::make_unique<Tracker>(store(), 600, at(8, 0));
-    actions = std::make_unique<HostActions>(*tracker);
-  }
-  JSON answer(const std::string& request, Instant now = at(12, 0)) {
-    try {
-      return JSON::parse(Commands::serve(*actions, request, now));
-    } catch (const std::exception& failure) {
-      return JSON::parse(ControlHandler::response(ControlHandler::controlError(failure)));
-    }
-  }
-  std::string refusal(const std::string& request) {
-    const JSON reply = answer(request);
-    if (reply.at("ok").get<bool>()) return "(ok)";
-    return reply.at("error").at("code").get<std::string>() + ": " + reply.at("error").at("message").get<std::string>();
-  }
-
-  std::unique_ptr<Tracker> tracker;
-  std::unique_ptr<HostActions> actions;
-};
+using MenuHandlerTest = test::ActionsFixture;
 
 TEST_F(MenuHandlerTest, Refusals) {
   (void)store().createProject("Garden", at(0, 0));
@@ -48,7 +25,7 @@ TEST_F(MenuHandlerTest, Refusals) {
       {R"({"action":"web-port","port":"0"})", "bad_request: “0” isn't a port. Use a number from 1 to 65535, or off."},
       {R"({"action":"window"})", "failed: Lumetra's window isn't open yet."},
   };
-  for (const auto& [request, expected] : cases) EXPECT_EQ(refusal(request), expected) << request;
+  for (const auto& [request, expected] : cases) EXPECT_EQ(refusal(request, at(12, 0)), expected) << request;
 }
 
 TEST_F(MenuHandlerTest, ArchivingOrDeletingTheRunningProjectStopsIt) {
@@ -60,7 +37,7 @@ TEST_F(MenuHandlerTest, ArchivingOrDeletingTheRunningProjectStopsIt) {
   EXPECT_EQ(store().session(id)->endReason, EndReason::archived);
   EXPECT_FALSE(tracker->isTracking());
 
-  EXPECT_EQ(refusal(R"({"action":"project-unarchive","name":"Garden"})"), "(ok)");
+  EXPECT_EQ(refusal(R"({"action":"project-unarchive","name":"Garden"})", at(12, 0)), "(ok)");
   (void)tracker->start(garden, std::nullopt, at(10, 30));
   reply = answer(R"({"action":"project-delete","name":"Garden"})", at(11, 0));
   EXPECT_EQ(reply["result"]["stopped_running"], true);
@@ -70,8 +47,8 @@ TEST_F(MenuHandlerTest, ArchivingOrDeletingTheRunningProjectStopsIt) {
 }
 
 TEST_F(MenuHandlerTest, IdleTimeoutFollowsAtOnce) {
-  EXPECT_EQ(answer(R"({"action":"idle-timeout"})")["result"]["seconds"], 600.0);
-  EXPECT_EQ(answer(R"({"action":"idle-timeout","seconds":120})")["result"]["seconds"], 120.0);
+  EXPECT_EQ(answer(R"({"action":"idle-timeout"})", at(12, 0))["result"]["seconds"], 600.0);
+  EXPECT_EQ(answer(R"({"action":"idle-timeout","seconds":120})", at(12, 0))["result"]["seconds"], 120.0);
   EXPECT_EQ(tracker->idleThreshold(), 120);
   EXPECT_EQ(store().setting("idle_timeout"), "120.0");
 }
@@ -95,10 +72,10 @@ TEST_F(MenuHandlerTest, RunningSessionsAndOverlaps) {
       {R"({"action":"session-edit","id":2,"start":"2024-05-01T08:45:00+02:00"})",
        "invalid: That overlaps session 1 (Garden, 2024-05-01 08:00 to 2024-05-01 09:00). Sessions can't share time."},
   };
-  for (const auto& [request, expected] : refused) EXPECT_EQ(refusal(request), expected) << request;
+  for (const auto& [request, expected] : refused) EXPECT_EQ(refusal(request, at(12, 0)), expected) << request;
   EXPECT_EQ(test::dumpTables(store().db()), before);
 
-  const JSON reply = answer(R"({"action":"session-edit","id":2,"start":"2024-05-01T10:30:00+02:00"})");
+  const JSON reply = answer(R"({"action":"session-edit","id":2,"start":"2024-05-01T10:30:00+02:00"})", at(12, 0));
   EXPECT_EQ(reply["result"]["session"]["running"], true);
   EXPECT_EQ(tracker->current()->start, at(10, 30));
 }

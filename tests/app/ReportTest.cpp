@@ -1,17 +1,14 @@
 // Reports over a store built for them, asked through the real handler and printed by the real
 // command line: a daylight-saving change, a running session, an archived project, a filter.
-#include "actions/HostActions.hpp"
-#include "cli/Commands.hpp"
-#include "store/StoreFixture.hpp"
+#include "support/ActionsFixture.hpp"
 
 namespace lumetra {
 namespace {
 
-class ReportTest : public test::StoreFixture {
+class ReportTest : public test::ActionsFixture {
  protected:
   void SetUp() override {
-    tracker = std::make_unique<Tracker>(store(), 600, day(25, 0));
-    actions = std::make_unique<HostActions>(*tracker);
+    makeTracker(day(25, 0));
     const auto garden = store().createProject("Garden", day(1, 0)).id;
     const auto wide = store().createProject("日本語プロジェクト", day(1, 0)).id;
     const auto old = store().createProject("Old", day(1, 0)).id;
@@ -26,14 +23,8 @@ class ReportTest : public test::StoreFixture {
   static Instant day(int dayOfOctober, int hour, int minute = 0) {
     return test::localTime(2026, 10, dayOfOctober, hour, minute);
   }
-  std::string respond(const std::string& request) {
-    try {
-      return Commands::serve(*actions, request, now);
-    } catch (const std::exception& failure) {
-      return ControlHandler::response(ControlHandler::controlError(failure));
-    }
-  }
-  JSON report(const std::string& request) { return JSON::parse(respond(request))["result"]; }
+  std::string respond(const std::string& request) { return answer(request, now).dump(); }
+  JSON report(const std::string& request) { return answer(request, now)["result"]; }
   CommandLineTool::Output printed(std::vector<std::string> words) {
     words.insert(words.begin(), "report");
     const Transport transport = [&](const std::string& bytes) { return respond(bytes); };
@@ -54,8 +45,6 @@ class ReportTest : public test::StoreFixture {
   }
 
   Instant now = day(27, 9, 15);
-  std::unique_ptr<Tracker> tracker;
-  std::unique_ptr<HostActions> actions;
 };
 
 TEST_F(ReportTest, GroupsAndTotalsThatAddUp) {

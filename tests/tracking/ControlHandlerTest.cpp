@@ -1,36 +1,13 @@
-#include "tracking/ControlHandler.hpp"
-
-#include "control/WireCoding.hpp"
-#include "store/StoreFixture.hpp"
+#include "support/ActionsFixture.hpp"
 
 namespace lumetra {
 namespace {
 
-class ControlHandlerTest : public test::StoreFixture {
+class ControlHandlerTest : public test::ActionsFixture {
  protected:
-  void SetUp() override { tracker_ = std::make_unique<Tracker>(store(), 600, at(8, 0)); }
-  Tracker& tracker() { return *tracker_; }
-  ControlHandler& handler() {
-    if (!handler_) handler_ = std::make_unique<ControlHandler>(tracker(), Calendar(test::kTestTimeZone));
-    return *handler_;
-  }
-  JSON reply(const std::string& request, Instant now) { return JSON::parse(handler().respond(request, now)); }
-  // The error a request is answered with, as "code: message".
-  std::string refusal(const std::string& request, Instant now) {
-    const JSON answer = reply(request, now);
-    if (answer.at("ok").get<bool>()) return "(ok)";
-    return answer.at("error").at("code").get<std::string>() + ": " +
-           answer.at("error").at("message").get<std::string>();
-  }
-  JSON result(const std::string& request, Instant now) {
-    const JSON answer = reply(request, now);
-    EXPECT_TRUE(answer.at("ok").get<bool>()) << answer.dump();
-    return answer.value("result", JSON());
-  }
+  ControlHandler& handler() { return actions->control(); }
+  JSON reply(const std::string& request, Instant now) { return answer(request, now); }
   std::int64_t project(const std::string& name) { return store().createProject(name, at(0, 0)).id; }
-
-  std::unique_ptr<Tracker> tracker_;
-  std::unique_ptr<ControlHandler> handler_;
 };
 
 TEST_F(ControlHandlerTest, RequestLevelRefusals) {
@@ -73,9 +50,9 @@ TEST_F(ControlHandlerTest, FindingProjects) {
   EXPECT_EQ(start("old"),
             "archived_project: “Old” is archived. Unarchive it with lumetra-app project unarchive to track it.");
   EXPECT_EQ(start("éclair"), "(ok)");
-  EXPECT_EQ(tracker().current()->projectId, 2);
+  EXPECT_EQ(tracker->current()->projectId, 2);
   EXPECT_EQ(start("GARDEN"), "(ok)");
-  EXPECT_EQ(tracker().current()->projectId, 3);
+  EXPECT_EQ(tracker->current()->projectId, 3);
 
   for (const auto& p : store().projects(false)) store().setArchived(p.id, true);
   EXPECT_EQ(start("Nope"), "unknown_project: There's no project named “Nope”. There are no active projects.");
@@ -205,7 +182,7 @@ TEST_F(ControlHandlerTest, Describe) {
   EXPECT_EQ(described["session"]["description"], "Beds");
   described = result(R"({"command":"describe","description":"","session_id":1,"version":1})", at(9, 10));
   EXPECT_EQ(described["session"]["description"], nullptr);
-  EXPECT_EQ(tracker().current()->description, std::nullopt);
+  EXPECT_EQ(tracker->current()->description, std::nullopt);
 }
 
 }  // namespace

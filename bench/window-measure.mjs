@@ -1,7 +1,9 @@
-// The window's timings for bench/window, kept beside the page test for its puppeteer-core.
+// The window's timings for bench/window, with the page test's puppeteer-core (npm ci in tests/e2e/web).
 import { readFileSync } from 'node:fs';
 import http from 'node:http';
-import puppeteer from 'puppeteer-core';
+import { createRequire } from 'node:module';
+
+const puppeteer = createRequire(new URL('../tests/e2e/web/package.json', import.meta.url))('puppeteer-core');
 
 const [address, pid] = process.argv.slice(2);
 const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];

@@ -1,0 +1,106 @@
+# Results as text, on 2024-05-01 at 12:00 in Berlin, and as JSON with --json.
+
+$ lumetra status
+< {"ok":true,"result":{"current":{"description":"Planning the beds","duration_seconds":3900,"end":null,"entry":"tracked","id":42,"project":"Garden","project_id":1,"running":true,"start":"2024-05-01T09:30:00+02:00","times":"real"},"date":"2024-05-01","last_session":null,"today":[{"project":"Garden","project_id":1,"seconds":3900},{"project":"Writing","project_id":2,"seconds":5700}],"today_seconds":9600}}
+| Tracking Garden since 09:30 (1h 05m), session 42
+|   Planning the beds
+| Today: 2h 40m
+|   Garden   1h 05m
+|   Writing  1h 35m
+$ lumetra status
+< {"ok":true,"result":{"current":null,"date":"2024-05-01","last_session":{"description":null,"end":"2024-05-01T10:35:00+02:00","id":7,"project":"Garden","project_id":1,"resumable_until":"2024-05-02T10:35:00+02:00","start":"2024-05-01T09:30:00+02:00"},"today":[{"project":"Garden","project_id":1,"seconds":3570}],"today_seconds":3570}}
+| Not tracking
+| Last session: Garden, ended 10:35; can be resumed until 2024-05-02 10:35 with “lumetra resume”
+| Today: 1h 00m
+|   Garden  1h 00m
+# Names pad by characters, not bytes; a duration rounds to the minute, half up.
+$ lumetra status
+< {"ok":true,"result":{"current":null,"date":"2024-05-01","last_session":null,"today":[{"project":"Café","project_id":1,"seconds":89},{"project":"日本語","project_id":2,"seconds":30},{"project":"éx","project_id":3,"seconds":29}],"today_seconds":-5}}
+| Not tracking
+| Today: 0m
+|   Café  1m
+|   日本語   1m
+|   éx    0m
+$ lumetra start Garden
+< {"ok":true,"result":{"session":{"description":"Sow\nbeans","duration_seconds":0,"end":null,"entry":"tracked","id":43,"project":"Garden","project_id":1,"running":true,"start":"2024-05-01T11:00:00+02:00","times":"real"},"started":true,"stopped":{"description":null,"duration_seconds":360000,"end":"2024-05-01T11:00:00+02:00","entry":"tracked","id":42,"project":"Writing","project_id":2,"running":false,"start":"2024-04-30T09:00:00+02:00","times":"real"}}}
+| Stopped Writing (100h 00m)
+| Started Garden at 11:00 (session 43)
+|   Sow beans
+$ lumetra start Writing
+< {"ok":true,"result":{"session":{"description":null,"duration_seconds":90000,"end":null,"entry":"tracked","id":42,"project":"Writing","project_id":2,"running":true,"start":"2024-04-30T09:00:00+02:00","times":"real"},"started":false,"stopped":null}}
+| Already tracking Writing since 2024-04-30 09:00 (25h 00m)
+$ lumetra stop
+< {"ok":true,"result":{"discarded":false,"session":{"description":null,"duration_seconds":90000,"end":"2024-05-01T10:00:00+02:00","entry":"tracked","id":5,"project":"Garden","project_id":1,"running":false,"start":"2024-04-30T09:00:00+02:00","times":"real"}}}
+| Stopped Garden at 10:00 (25h 00m)
+$ lumetra stop
+< {"ok":true,"result":{"discarded":true,"session":{"description":null,"duration_seconds":0,"end":null,"entry":"tracked","id":5,"project":"Garden","project_id":1,"running":false,"start":"2024-05-01T11:59:59+02:00","times":"real"}}}
+| Stopped Garden. It ran for under a second, so it wasn't kept.
+$ lumetra resume
+< {"ok":true,"result":{"session":{"description":"Weeding","duration_seconds":60,"end":null,"entry":"tracked","id":6,"project":"Garden","project_id":1,"running":true,"start":"2024-05-01T11:00:00+02:00","times":"real"}}}
+| Resumed Garden at 11:00 (session 6)
+|   Weeding
+$ lumetra describe Weeding
+< {"ok":true,"result":{"session":{"description":"Weeding","duration_seconds":60,"end":null,"entry":"tracked","id":6,"project":"Garden","project_id":1,"running":true,"start":"2024-05-01T11:00:00+02:00","times":"real"}}}
+| Described session 6 (Garden, 11:00 to now)
+|   Weeding
+$ lumetra describe 5 ""
+< {"ok":true,"result":{"session":{"description":null,"duration_seconds":90000,"end":"2024-05-01T10:00:00+02:00","entry":"tracked","id":5,"project":"Garden","project_id":1,"running":false,"start":"2024-04-30T09:00:00+02:00","times":"real"}}}
+| Removed the description of session 5 (Garden, 2024-04-30 09:00 to 10:00)
+$ lumetra projects
+< {"ok":true,"result":{"projects":[]}}
+| No projects. Create one in Lumetra with New Project…
+$ lumetra projects --all
+< {"ok":true,"result":{"projects":[{"id":1,"name":"Garden","archived":false},{"id":2,"name":"Old","archived":true}]}}
+| Garden
+| Old (archived)
+$ lumetra projects --json
+< {"ok":true,"result":{"projects":[{"id":1,"name":"Garden","archived":false}]}}
+| {
+|   "projects" : [
+|     {
+|       "archived" : false,
+|       "id" : 1,
+|       "name" : "Garden"
+|     }
+|   ]
+| }
+$ lumetra sessions
+< {"ok":true,"result":{"sessions":[]}}
+| No sessions
+# A session that began the day before shows its day under DATE only; ids align right.
+$ lumetra sessions
+< {"ok":true,"result":{"sessions":[{"description":"late\nnight","duration_seconds":7200,"end":"2024-05-01T01:00:00+02:00","entry":"tracked","id":7,"project":"Café","project_id":1,"running":false,"start":"2024-04-30T23:00:00+02:00","times":"real"},{"description":null,"duration_seconds":720,"end":null,"entry":"tracked","id":123,"project":"X","project_id":2,"running":true,"start":"2024-05-01T11:00:00+02:00","times":"real"}]}}
+|  ID  DATE        START  END    TIME    PROJECT  DESCRIPTION
+|   7  2024-04-30  23:00  01:00  2h 00m  Café     late night
+| 123  2024-05-01  11:00  now    12m     X
+
+$ lumetra-app project archive Garden
+< {"ok":true,"result":{"project":{"archived":true,"id":1,"name":"Garden"},"stopped_running":true}}
+| Archived “Garden”. Its running session was stopped.
+$ lumetra-app project delete Garden
+< {"ok":true,"result":{"deleted_sessions":1,"project":{"archived":false,"id":1,"name":"Garden"},"stopped_running":false}}
+| Deleted “Garden” and its 1 session.
+$ lumetra-app session split 1 09:30
+< {"ok":true,"result":{"first":{"description":null,"duration_seconds":1800,"end":"2024-05-01T09:30:00+02:00","entry":"manual","id":1,"project":"Yard","project_id":1,"running":false,"start":"2024-05-01T09:00:00+02:00","times":"real"},"second":{"description":null,"duration_seconds":1800,"end":"2024-04-30T10:00:00+02:00","entry":"manual","id":2,"project":"Yard","project_id":1,"running":false,"start":"2024-04-30T09:30:00+02:00","times":"real"}}}
+| Split into session 1 (Yard, 09:00 to 09:30) and session 2 (Yard, 2024-04-30 09:30 to 2024-04-30 10:00).
+$ lumetra-app session neighbours 2
+< {"ok":true,"result":{"next":null,"previous":null,"session":{"description":null,"duration_seconds":1800,"end":"2024-05-01T09:30:00+02:00","entry":"manual","id":2,"project":"Yard","project_id":1,"running":false,"start":"2024-05-01T09:00:00+02:00","times":"real"}}}
+| No neighbour of session 2 (Yard, 09:00 to 09:30) can be merged with it: merging needs the same project and kind of times, next to each other and at most 5 minutes apart.
+$ lumetra-app web-port
+< {"ok":true,"result":{"changed":false,"port":"8080","serving":"47823"}}
+| The window is on port 47823 now; its setting is port 8080.
+$ lumetra-app idle-timeout --json
+< {"ok":true,"result":{"detected":true,"seconds":90.0}}
+| {
+|   "detected" : true,
+|   "seconds" : 90.0
+| }
+$ lumetra-app idle-timeout
+< {"ok":true,"result":{"detected":true,"seconds":90.0}}
+| Sessions stop after 1.5 minutes without input.
+$ lumetra-app export
+< {"ok":true,"result":{"csv":"Project,Date\n"}}
+| Project,Date
+$ lumetra-app open
+< {"ok":true,"result":{"url":"http://127.0.0.1:47823/?token=abc"}}
+| Lumetra's window: http://127.0.0.1:47823/?token=abc
