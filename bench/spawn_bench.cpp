@@ -4,7 +4,8 @@
 //   lumetra-spawn-bench [runs] [tool arguments…]
 //       one command against a built-in server that answers a status at once (default: status)
 //   lumetra-spawn-bench --host runs "command one" "command two" …
-//       each command in turn, every run, against the host already serving $LUMETRA_DATA_DIR
+//       each command in turn, every run, against the host already serving $LUMETRA_DATA_DIR: the
+//       tool's words, or "lumetra-app …", or any other program on the PATH with its words
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -36,7 +37,7 @@ double spawnMilliseconds(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) std::exit(1);
+  if (posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) std::exit(1);
   int status = 0;
   waitpid(pid, &status, 0);
   const auto elapsed = std::chrono::steady_clock::now() - start;
@@ -76,14 +77,25 @@ int againstHost(int runs, const std::vector<std::string>& commands) {
   for (int i = 0; i < runs; ++i) {
     trueTimes.push_back(spawnMilliseconds("/bin/true", {}));
     for (std::size_t c = 0; c < commands.size(); ++c) {
-      times[c].push_back(spawnMilliseconds(LUMETRA_TOOL_PATH, words(commands[c])));
+      auto arguments = words(commands[c]);
+      std::string program = LUMETRA_TOOL_PATH;
+      if (arguments.front() == "lumetra-app") {
+        program = LUMETRA_APP_PATH;
+        arguments.erase(arguments.begin());
+      } else if (arguments.front() == "timew") {
+        program = arguments.front();
+        arguments.erase(arguments.begin());
+      }
+      times[c].push_back(spawnMilliseconds(program, arguments));
     }
   }
   const double trueMedian = median(trueTimes);
   std::printf("%-32s median %7.3f ms\n", "/bin/true", trueMedian);
   for (std::size_t c = 0; c < commands.size(); ++c) {
     const double m = median(times[c]);
-    std::printf("lumetra %-24s median %7.3f ms  (%.2f x /bin/true)\n", commands[c].c_str(), m, m / trueMedian);
+    const bool named = commands[c].starts_with("lumetra-app") || commands[c].starts_with("timew");
+    std::printf("%s%-*s median %7.3f ms  (%.2f x /bin/true)\n", named ? "" : "lumetra ", named ? 32 : 24,
+                commands[c].c_str(), m, m / trueMedian);
   }
   return 0;
 }
@@ -104,7 +116,7 @@ int main(int argc, char** argv) {
         R"({"ok":true,"result":{"current":{"id":42,"project_id":1,"project":"Garden","start":"2024-05-01T09:30:00+02:00",)"
         R"("end":null,"running":true,"duration_seconds":3900,"entry":"tracked","description":"Planning","times":"real"},)"
         R"("date":"2024-05-01","last_session":null,"today":[{"project_id":1,"project":"Garden","seconds":3900}],"today_seconds":3900}})");
-  });
+  }, "", lumetra::ControlServer::Owner{[](std::function<void()> job) { job(); }});
   server.start();
 
   std::vector<double> tool, trueTimes;

@@ -50,16 +50,6 @@ TEST_F(ImportProcessTest, DryRunThenImport) {
   EXPECT_THAT(result.out, testing::HasSubstr("\"skipped\" : 2"));
 }
 
-// Given a host in Berlin and a tool in New York, expect local times read in the host's zone.
-TEST_F(ImportProcessTest, LocalTimesAreTheHostsZone) {
-  ASSERT_EQ(tool({"import", "-"}, "Project,Start,End\nX,2024-05-01 09:00:00,2024-05-01 10:00:00\n",
-                 {{"TZ", "America/New_York"}})
-                .status,
-            0);
-  Database db((data() / "lumetra.sqlite").string());
-  EXPECT_EQ(db.query("SELECT start_at FROM sessions").front().optionalDouble("start_at"), 1714546800.0);  // 07:00 UTC
-}
-
 TEST_F(ImportProcessTest, ExportImportsBackIntoAnEmptyStore) {
   ASSERT_EQ(tool({"import", "-"}, kRows).status, 0);
   ASSERT_EQ(app({"session", "add", "Writing", "2024-05-03 09:00", "2024-05-03 09:20", "-d", "=by hand"}).status, 1);

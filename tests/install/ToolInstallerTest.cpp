@@ -64,26 +64,12 @@ TEST_F(ToolInstallerTest, LinksAndReplacesOnlyWhatIsLumetras) {
 }
 
 // The host links under its own name; removing takes only links to this very copy.
-TEST_F(ToolInstallerTest, HostLinkAndRemovingOnlyOurs) {
-  const fs::path app = ToolInstaller::appURL(folder / "New Place/Lumetra.app");
-  fs::create_directories(app.parent_path());
-  test::writeFile(app, "#!/bin/sh\n");
-  fs::permissions(app, fs::perms::owner_all);
+// Removing our own links runs through the install journey; a link into another copy stays.
+TEST_F(ToolInstallerTest, RemovesOnlyLinksIntoThisCopy) {
   fs::create_directories(bin);
-  fs::create_symlink("/Old/Lumetra.app/Contents/MacOS/lumetra-app", bin / "lumetra-app");
-  EXPECT_EQ(ToolInstaller::install(app, bin), bin / "lumetra-app");  // another copy's is replaced
-  EXPECT_EQ(installed(), (bin / "lumetra").string());
-
-  EXPECT_TRUE(ToolInstaller::uninstall(app, bin));
-  EXPECT_TRUE(ToolInstaller::uninstall(tool, bin));
-  EXPECT_FALSE(fs::exists(fs::symlink_status(bin / "lumetra")));
-  EXPECT_FALSE(ToolInstaller::uninstall(tool, bin));  // nothing there
   fs::create_symlink("/Old/Lumetra.app/Contents/Helpers/lumetra", bin / "lumetra");
-  test::writeFile(bin / "lumetra-app", "mine");
   EXPECT_FALSE(ToolInstaller::uninstall(tool, bin));
-  EXPECT_FALSE(ToolInstaller::uninstall(app, bin));
   EXPECT_EQ(fs::read_symlink(bin / "lumetra"), "/Old/Lumetra.app/Contents/Helpers/lumetra");
-  EXPECT_TRUE(fs::is_regular_file(bin / "lumetra-app"));
 }
 
 TEST_F(ToolInstallerTest, MissingOrNotExecutableTool) {

@@ -54,8 +54,8 @@ std::vector<TranscriptStep> readTranscript(const std::filesystem::path& file) {
     TranscriptStep& step = steps.back();
     if (line.starts_with("> ")) {
       step.request = text;
-    } else if (line.starts_with("< ")) {
-      step.reply = text;
+    } else if (line.starts_with("<")) {
+      step.reply = step.reply ? *step.reply + "\n" + text : text;
     } else if (line.starts_with("|")) {
       step.out += text + "\n";
     } else if (line.starts_with("!")) {

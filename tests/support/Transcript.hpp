@@ -12,7 +12,8 @@ namespace lumetra::test {
 //   $ lumetra start Garden -d "Planning the beds"   the words, split as a shell splits them
 //   > {"command":"start",…}                         the request it sends (canned replies only)
 //   < {"ok":true,"result":…}                        the reply it gets, or "< !code message" for
-//                                                   a transport that fails with that code
+//                                                   a transport that fails with that code; in a
+//                                                   journey, a line of its standard input
 //   | Started Garden at 09:30 (session 1)           a line of standard output ("|": an empty one)
 //   ! lumetra: Nothing is being tracked.            a line of standard error
 //   [1]                                             the exit status, where it isn't 0
@@ -23,7 +24,7 @@ struct TranscriptStep {
   std::string where;  // file:line, for the failure message
   std::vector<std::string> words;
   std::optional<std::string> request;
-  std::optional<std::string> reply;
+  std::optional<std::string> reply;  // in a journey: standard input, a line per "<"
   std::string out, err;
   int status = 0;
 };

@@ -41,3 +41,20 @@ $ lumetra-app projects
 < !not_running Lumetra isn't running. Start it with lumetra-app and try again.
 ! lumetra-app: Lumetra isn't running. Start it with lumetra-app and try again.
 [3]
+# A reply that can't be read says why.
+$ lumetra projects
+< {"result":{"projects":[]}}
+! lumetra: Lumetra sent a reply that couldn't be read: The value of “ok” is missing.
+[1]
+$ lumetra projects
+< {"ok":true,"result":{"projects":[{"name":"A","archived":false}]}}
+! lumetra: Lumetra sent a reply that couldn't be read: The value of “result.projects[0].id” is missing.
+[1]
+$ lumetra projects
+< not json
+! lumetra: Lumetra sent a reply that couldn't be read: It isn't valid JSON (error at byte 2).
+[1]
+$ lumetra resume
+< {"ok":true,"result":{"session":{"id":1,"project_id":1,"project":"A","start":"noon","end":null,"running":true,"duration_seconds":0,"entry":"tracked","description":null,"times":"real"}}}
+! lumetra: Lumetra sent a reply that couldn't be read: Not an ISO 8601 time: noon
+[1]

@@ -104,3 +104,14 @@ $ lumetra-app export
 $ lumetra-app open
 < {"ok":true,"result":{"url":"http://127.0.0.1:47823/?token=abc"}}
 | Lumetra's window: http://127.0.0.1:47823/?token=abc
+# Empty lists and objects, and slashes as they are.
+$ lumetra sessions --json
+< {"ok":true,"result":{"sessions":[]}}
+| {
+|   "sessions" : []
+| }
+$ lumetra-app export --json
+< {"ok":true,"result":{"csv":"a/b"}}
+| {
+|   "csv" : "a/b"
+| }
