@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (arguments.size() == 1 && arguments[0] == "--version") {
-    return FileSystem::writeAll(FileSystem::standardOutput, "lumetra-app " LUMETRA_VERSION "\n") ? 0 : 1;
+    return Commands::emit(Commands::Program::app, {0, "lumetra-app " LUMETRA_VERSION "\n", ""});
   }
   ProcessInfo::ignoreBrokenPipe();
   const auto data = Store::defaultDirectory();
@@ -42,9 +42,6 @@ int main(int argc, char** argv) {
     const auto shown = [](const char* name) { return !UserFolders::environmentValue(name).value_or("").empty(); };
     if (shown("DISPLAY") || shown("WAYLAND_DISPLAY")) (void)ProcessInfo::launch("xdg-open", {address});
   };
-  const auto output =
-      Commands::run(front, arguments, {Instant::now(), Calendar::current(), CommandLineTool::readFile, openAddress});
-  (void)FileSystem::writeAll(FileSystem::standardOutput, output.out);
-  (void)FileSystem::writeAll(FileSystem::standardError, output.err);
-  return output.status;
+  return Commands::emit(Commands::Program::app, Commands::run(front, arguments, {Instant::now(), Calendar::current(),
+                                                                               CommandLineTool::readFile, openAddress}));
 }

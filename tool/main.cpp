@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CommandLineTool.hpp"
+#include "cli/Commands.hpp"
 #include "control/ControlClient.hpp"
 #include "control/ControlProtocol.hpp"
 #include "mcp/MCPServer.hpp"
@@ -32,8 +33,5 @@ int main(int argc, char** argv) {
     return CommandLineTool::success;
   }
 
-  const auto output = CommandLineTool::run(arguments, transport, Instant::now(), calendar);
-  (void)FileSystem::writeAll(FileSystem::standardOutput, output.out);
-  (void)FileSystem::writeAll(FileSystem::standardError, output.err);
-  return output.status;
+  return Commands::emit(Commands::Program::tool, CommandLineTool::run(arguments, transport, Instant::now(), calendar));
 }

@@ -33,13 +33,15 @@ Output run(const std::string& formatName, const std::string& file, const std::op
   } catch (const std::system_error& error) {
     return Output{1, "", "lumetra-app: Couldn't read " + file + ": " + SystemError::text(error.code().value()) + ".\n"};
   }
-  const ReadExport read = Converter::read(*format, text);
+  const ReadExport read = Converter::read(*format, text, Calendar::current());
   std::string err;
-  const bool writing = read.problems.empty() || (skipBad && !read.entries.empty());
+  // Leaving rows out can't help a file that isn't this kind of export at all.
+  const bool writing = read.problems.empty() || (skipBad && !read.entries.empty() && !read.unreadable);
   for (const auto& problem : read.problems) {
     err += (writing ? "Left out line " : "Line ") + std::to_string(problem.line) + ": " + problem.message + "\n";
   }
   for (const auto& note : read.notes) err += note + "\n";
+  if (read.unreadable) return Output{1, "", err + "lumetra-app: Nothing was written.\n"};
   if (!writing) {
     const std::size_t lines = [&] {
       std::vector<std::int64_t> seen;
@@ -60,7 +62,7 @@ Output run(const std::string& formatName, const std::string& file, const std::op
     return Output{0, csv, err};
   }
   try {
-    FileSystem::writeAtomically(*output, csv);
+    FileSystem::writeOutput(*output, csv);
   } catch (const std::exception& error) {
     return Output{1, "", err + "lumetra-app: Couldn't write " + *output + ": " + describe(error) + "\n"};
   }

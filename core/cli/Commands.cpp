@@ -215,7 +215,7 @@ Output exported(const ExportFile& file, const Arguments& arguments, const Contex
   const auto path = arguments.value("--output");
   if (!path) return Output{0, file.csv, ""};
   try {
-    FileSystem::writeAtomically(*path, file.csv);
+    FileSystem::writeOutput(*path, file.csv);
   } catch (const std::filesystem::filesystem_error& error) {
     return failure(Program::app, ControlError(ControlError::Code::failed,
                                               "Couldn't write " + *path + ": " + SystemError::text(error.code().value()) + "."),
@@ -707,6 +707,18 @@ std::string serve(HostAPI& host, const std::string& request, Instant now, const 
 const std::string& usage(Program program) {
   static const std::string tool = toolUsage(), app = appUsage();
   return program == Program::tool ? tool : app;
+}
+
+int emit(Program program, const Output& output) {
+  const int failure = FileSystem::writeAndClose(FileSystem::standardOutput, output.out);
+  if (failure == 0) {
+    (void)FileSystem::writeAll(FileSystem::standardError, output.err);
+    return output.status;
+  }
+  (void)FileSystem::writeAll(FileSystem::standardError, output.err + std::string(name(program)) +
+                                                            ": Couldn't write to standard output: " +
+                                                            SystemError::text(failure) + ".\n");
+  return output.status != CommandLineTool::success ? output.status : CommandLineTool::failure;
 }
 
 std::string_view name(Program program) { return program == Program::tool ? "lumetra" : "lumetra-app"; }

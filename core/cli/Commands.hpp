@@ -140,6 +140,11 @@ struct Front {
 // error object on standard output; 3 when the host isn't running or didn't answer, else 1.
 [[nodiscard]] Output failure(Program program, const ControlError& error, bool json);
 
+// Writes the output to the standard streams and returns the exit status: the output's own, or 1
+// when standard output couldn't take it all (a full disk, a reader that has gone), said on
+// standard error.
+[[nodiscard]] int emit(Program program, const Output& output);
+
 // The program's name, as messages show it.
 [[nodiscard]] std::string_view name(Program program);
 

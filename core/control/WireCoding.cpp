@@ -234,8 +234,16 @@ JSON parse(std::string_view text) {
   if (text.size() >= flatObjectMinimum) {
     if (auto object = flatObject(text)) return std::move(*object);
   }
+  // Requests are shallow; a deep one would make every copy recurse.
+  constexpr int maxDepth = 64;
+  struct TooDeep {};
   try {
-    return JSON::parse(text.begin(), text.end());
+    return JSON::parse(text.begin(), text.end(), [](int depth, JSON::parse_event_t, JSON&) {
+      if (depth > maxDepth) throw TooDeep();
+      return true;
+    });
+  } catch (const TooDeep&) {
+    throw WireError("It is nested more than " + std::to_string(maxDepth) + " levels deep.");
   } catch (const JSON::parse_error& error) {
     throw WireError("It isn't valid JSON (error at byte " + std::to_string(error.byte) + ").");
   } catch (const JSON::exception&) {

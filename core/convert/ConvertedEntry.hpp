@@ -16,11 +16,13 @@ struct ConvertedEntry {
 };
 
 // What reading an export found: the entries, the rows it couldn't read (with their lines), and
-// notes about what it changed or left out on purpose.
+// notes about what it changed or left out on purpose. `unreadable` when the problems are the
+// whole file's (not UTF-8, empty, not this kind of export), so that leaving rows out can't help.
 struct ReadExport {
   std::vector<ConvertedEntry> entries;
   std::vector<ImportProblem> problems;
   std::vector<std::string> notes;
+  bool unreadable = false;
 };
 
 }  // namespace lumetra

@@ -1,6 +1,9 @@
 #include "convert/Converter.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <tuple>
 
 #include "convert/ExportJSON.hpp"
 #include "convert/ExportTable.hpp"
@@ -23,7 +26,36 @@ std::string_view name(Format value) {
   return {};
 }
 
-ReadExport read(Format value, std::string_view text) {
+namespace {
+
+// Keeps the first of entries that share a source ID: a repeat of it is noted and left out,
+// one with other values is a problem.
+void keepFirstOfEachId(ReadExport& read) {
+  std::map<std::string, std::size_t> firstOf;  // source ID → its entry in `kept`
+  std::vector<ConvertedEntry> kept;
+  for (auto& entry : read.entries) {
+    const auto [it, fresh] = firstOf.emplace(entry.sourceId, kept.size());
+    if (fresh) {
+      kept.push_back(std::move(entry));
+      continue;
+    }
+    const ConvertedEntry& first = kept[it->second];
+    const std::string where = "line " + std::to_string(first.line);
+    if (std::tie(first.project, first.start, first.end, first.description) ==
+        std::tie(entry.project, entry.start, entry.end, entry.description)) {
+      read.notes.push_back("Left out line " + std::to_string(entry.line) + ": the same entry as " + where + ".");
+    } else {
+      read.problems.push_back({entry.line, "It has the id of " + where + " (" + entry.sourceId + "), with other values."});
+    }
+  }
+  std::sort(read.problems.begin(), read.problems.end(),
+            [](const ImportProblem& a, const ImportProblem& b) { return a.line < b.line; });
+  read.entries = std::move(kept);
+}
+
+}  // namespace
+
+ReadExport read(Format value, std::string_view text, const Calendar& calendar) {
   if (!UnicodeText::isValidUTF8(text)) {
     // The first line that isn't valid on its own says where to look.
     std::int64_t line = 1;
@@ -35,18 +67,14 @@ ReadExport read(Format value, std::string_view text) {
     }
     ReadExport failed;
     failed.problems.push_back({line, "This line isn't UTF-8 text. Save the export as UTF-8 and convert it again."});
+    failed.unreadable = true;
     return failed;
   }
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  switch (value) {
-    case Format::toggl:
-    case Format::clockify:
-      return ExportTable::read(value, text);
-    case Format::timewarrior:
-    case Format::watson:
-      return ExportJSON::read(value, text);
-  }
-  return {};
+  ReadExport read = value == Format::toggl || value == Format::clockify ? ExportTable::read(value, text, calendar)
+                                                                         : ExportJSON::read(value, text);
+  keepFirstOfEachId(read);
+  return read;
 }
 
 std::string csv(const std::vector<ConvertedEntry>& entries) {

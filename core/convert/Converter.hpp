@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "convert/ConvertedEntry.hpp"
+#include "platform/Calendar.hpp"
 
 namespace lumetra::Converter {
 
@@ -17,8 +18,10 @@ inline constexpr std::array<std::pair<Format, std::string_view>, 4> kFormatNames
 [[nodiscard]] std::optional<Format> format(std::string_view name);
 [[nodiscard]] std::string_view name(Format format);
 
-// Reads an export. A text that isn't UTF-8 is one problem, on its first bad line, and nothing else.
-[[nodiscard]] ReadExport read(Format format, std::string_view text);
+// Reads an export; local times are the calendar's. A text that isn't UTF-8 is one problem, on
+// its first bad line, and nothing else. An entry read twice (the same source ID and values) is
+// kept once, with a note; two entries with one source ID and other values are a problem.
+[[nodiscard]] ReadExport read(Format format, std::string_view text, const Calendar& calendar);
 
 // The CSV `lumetra import` reads: Project, Start, End, Description and Source ID. Texts a
 // spreadsheet would take for a formula get an apostrophe in front, as Lumetra's export does.

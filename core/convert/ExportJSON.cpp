@@ -11,6 +11,17 @@ namespace {
 
 using JSON = nlohmann::json;
 
+// Deeper than this, an element isn't an export's, and copying it would recurse too far.
+constexpr int kMaxDepth = 32;
+struct TooDeep {};
+
+JSON bounded(std::string_view text) {
+  return JSON::parse(text.begin(), text.end(), [](int depth, JSON::parse_event_t, JSON&) {
+    if (depth > kMaxDepth) throw TooDeep();
+    return true;
+  });
+}
+
 struct Element {
   std::int64_t line = 0;
   std::string_view text;
@@ -162,6 +173,7 @@ ReadExport read(Converter::Format format, std::string_view text) {
     result.problems.push_back({line, format == Converter::Format::timewarrior
                                          ? "This isn't the JSON list `timew export` writes."
                                          : "This isn't the JSON list of Watson's frames file."});
+    result.unreadable = true;
     return result;
   }
   for (const auto& element : *all) {
@@ -171,11 +183,13 @@ ReadExport read(Converter::Format format, std::string_view text) {
     std::string note;
     bool kept = true;
     try {
-      const JSON value = JSON::parse(element.text);
+      const JSON value = bounded(element.text);
       kept = format == Converter::Format::timewarrior ? timewarrior(value, entry, messages, note)
                                                       : watson(value, entry, messages);
     } catch (const JSON::exception&) {
       messages.push_back("This element isn't valid JSON.");
+    } catch (const TooDeep&) {
+      messages.push_back("This element is nested more than " + std::to_string(kMaxDepth) + " levels deep.");
     }
     if (!kept) {
       result.notes.push_back("Left out line " + std::to_string(element.line) + ": " + note);

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "control/ControlProtocol.hpp"
 #include "csv/CSVRecords.hpp"
 #include "platform/UnicodeText.hpp"
 
@@ -63,10 +64,28 @@ std::optional<Day> day(std::string_view text, Order order) {
   } else {
     return std::nullopt;
   }
+  // Checked before std::chrono sees them: its month and day keep only a byte.
+  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > 31) return std::nullopt;
   const std::chrono::year_month_day check{std::chrono::year(d.year), std::chrono::month(static_cast<unsigned>(d.month)),
                                           std::chrono::day(static_cast<unsigned>(d.day))};
   if (!check.ok()) return std::nullopt;
   return d;
+}
+
+// A duration written "H:MM:SS" (hours may run past 24), in seconds.
+std::optional<int> duration(std::string_view text) {
+  text = trimmed(text);
+  std::array<int, 3> parts{};
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (i > 0 && (at >= text.size() || text[at++] != ':')) return std::nullopt;
+    const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), parts[i]);
+    const auto digits = end - (text.data() + at);
+    if (error != std::errc() || digits == 0 || (i > 0 && digits != 2)) return std::nullopt;
+    at = static_cast<std::size_t>(end - text.data());
+  }
+  if (at != text.size() || parts[1] > 59 || parts[2] > 59 || parts[0] > 100'000) return std::nullopt;
+  return parts[0] * 3600 + parts[1] * 60 + parts[2];
 }
 
 std::optional<Clock> clock(std::string_view text) {
@@ -110,19 +129,40 @@ std::string localTime(const Day& d, const Clock& c) {
   return text;
 }
 
+// The start and end as ISO 8601 times with their offsets, when the end is the start plus the
+// duration and lies in the hour the clocks went back to.
+std::optional<std::pair<std::string, std::string>> acrossClockChange(const std::string& start, const std::string& end,
+                                                                     std::optional<int> seconds, const Calendar& calendar) {
+  if (!seconds || *seconds <= 0) return std::nullopt;
+  const auto parts = [](const std::string& text) {
+    Calendar::DateParts p;
+    std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d", &p.year, &p.month, &p.day, &p.hour, &p.minute, &p.second);
+    return p;
+  };
+  const auto from = calendar.instant(parts(start));
+  if (!from) return std::nullopt;
+  const Instant to = *from + *seconds;
+  if (calendar.parts(to) != parts(end)) return std::nullopt;
+  return std::pair{ControlProtocol::formatTimestamp(*from, calendar), ControlProtocol::formatTimestamp(to, calendar)};
+}
+
 std::string_view title(Converter::Format format) {
   return format == Converter::Format::toggl ? "Toggl Track" : "Clockify";
 }
 
 }  // namespace
 
-ReadExport read(Converter::Format format, std::string_view text) {
+ReadExport read(Converter::Format format, std::string_view text, const Calendar& calendar) {
   ReadExport result;
   auto records = CSVRecords::read(text, result.problems);
   std::erase_if(records, [](const CSVRecords::Record& record) {
     return std::all_of(record.fields.begin(), record.fields.end(), [](const auto& f) { return trimmed(f).empty(); });
   });
-  if (records.empty()) return result;
+  if (records.empty()) {
+    result.problems.push_back({1, "The file is empty."});
+    result.unreadable = true;
+    return result;
+  }
 
   std::map<std::string, std::size_t> columns;
   for (std::size_t c = 0; c < records.front().fields.size(); ++c) {
@@ -134,7 +174,10 @@ ReadExport read(Converter::Format format, std::string_view text) {
                                                            std::string(title(format)) + "?"});
     }
   }
-  if (!result.problems.empty()) return result;
+  if (!result.problems.empty()) {
+    result.unreadable = true;
+    return result;
+  }
   const auto column = [&](std::string_view heading) -> std::optional<std::size_t> {
     const auto it = columns.find(std::string(heading));
     return it == columns.end() ? std::nullopt : std::optional(it->second);
@@ -142,7 +185,8 @@ ReadExport read(Converter::Format format, std::string_view text) {
   const auto project = column("project"), client = column("client"), task = column("task"),
              description = column("description"), tags = column("tags"), id = column("id"),
              startDay = column("start date"), startClock = column("start time"), endDay = column("end date"),
-             endClock = column("end time");
+             endClock = column("end time"), length = column("duration") ? column("duration") : column("duration (h)");
+  const std::size_t headings = records.front().fields.size();
 
   // Day and month order: any first number above 12 says day first, any second one month first.
   Order order = Order::unknown;
@@ -165,6 +209,13 @@ ReadExport read(Converter::Format format, std::string_view text) {
     const auto value = [&](std::optional<std::size_t> c) -> std::string_view {
       return c && *c < record.fields.size() ? trimmed(record.fields[*c]) : std::string_view();
     };
+    // A row that stops before its End cells is cut off, not a timer still running (whose End
+    // cells are there, and empty).
+    if (record.fields.size() < headings && std::max(*endDay, *endClock) >= record.fields.size()) {
+      result.problems.push_back({record.line, "This row stops after " + std::to_string(record.fields.size()) + " of its " +
+                                                  std::to_string(headings) + " columns: the file looks cut off here."});
+      continue;
+    }
     if (value(endDay).empty() && value(endClock).empty()) {
       result.notes.push_back("Left out line " + std::to_string(record.line) +
                              ": its timer was still running. Stop it and export again to bring it over.");
@@ -180,9 +231,18 @@ ReadExport read(Converter::Format format, std::string_view text) {
       if (!d || !c) return std::nullopt;
       return localTime(*d, *c);
     };
-    const auto start = when(startDay, startClock, "Start");
-    const auto end = when(endDay, endClock, "End");
-    if (start && end && !(*end > *start)) messages.push_back("It ends at " + *end + ", before it starts.");
+    auto start = when(startDay, startClock, "Start");
+    auto end = when(endDay, endClock, "End");
+    if (start && end && !(*end > *start)) {
+      // Across the night the clocks go back, the end's wall time may come first: the duration
+      // says which of the two hours it was, and both times are written with their offsets.
+      if (auto instants = acrossClockChange(*start, *end, duration(value(length)), calendar)) {
+        start = instants->first;
+        end = instants->second;
+      } else {
+        messages.push_back("It ends at " + *end + ", before it starts.");
+      }
+    }
     if (!messages.empty()) {
       for (auto& message : messages) result.problems.push_back({record.line, std::move(message)});
       continue;

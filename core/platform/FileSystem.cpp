@@ -32,6 +32,12 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+int writeAndClose(int fd, std::string_view bytes) noexcept {
+  const int written = writeAll(fd, bytes) ? 0 : errno;
+  const int closed = ::close(fd) == 0 ? 0 : errno;
+  return written != 0 ? written : closed;
+}
+
 std::string uuid() {
   std::random_device device;
   unsigned char bytes[16];
@@ -68,11 +74,47 @@ void replaceAtomically(const std::filesystem::path& destination,
 }
 
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes) {
+  // The file keeps its mode; a new one gets what the umask allows.
+  struct stat existing {};
+  mode_t mode = 0;
+  if (::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
   replaceAtomically(file, [&](const std::filesystem::path& temporary) {
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid()) fail("Couldn't write", file, errno);
-    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) fail("Couldn't write", file, errno != 0 ? errno : EIO);
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || ::fchmod(fd.get(), mode) != 0) {
+      fail("Couldn't write", file, errno != 0 ? errno : EIO);
+    }
   });
+}
+
+void writeOutput(const std::filesystem::path& path, std::string_view bytes) {
+  struct stat followed {};
+  if (::stat(path.c_str(), &followed) == 0 && !S_ISREG(followed.st_mode)) {
+    if (S_ISDIR(followed.st_mode)) fail("Couldn't write", path, EISDIR);
+    // A FIFO, a terminal, a device: written through, as a shell's redirection would.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.valid()) fail("Couldn't write", path, errno);
+    if (!writeAll(fd.get(), bytes)) fail("Couldn't write", path, errno != 0 ? errno : EIO);
+    if (::close(fd.release()) != 0) fail("Couldn't write", path, errno);
+    return;
+  }
+  // A link is followed to the file it names, which is replaced, not the link.
+  std::filesystem::path target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat own {};
+    if (::lstat(target.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) break;
+    char named[4096];
+    const ssize_t length = ::readlink(target.c_str(), named, sizeof named - 1);
+    if (length < 0) fail("Couldn't write", path, errno);
+    target = (target.parent_path() / std::string(named, static_cast<std::size_t>(length))).lexically_normal();
+  }
+  writeAtomically(target, bytes);
 }
 
 void removeFile(const std::filesystem::path& path) noexcept { (void)::remove(path.c_str()); }

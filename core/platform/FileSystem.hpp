@@ -18,10 +18,14 @@ void replaceAtomically(const std::filesystem::path& destination,
                        const std::function<void(const std::filesystem::path& temporary)>& make,
                        const std::string& temporaryName = {});
 
-// Replaces the file with `bytes` in one step: written to a temporary file in the same folder,
-// flushed to disk, then renamed over it; the temporary file never outlives a failure.
-// Throws std::filesystem::filesystem_error.
+// Replaces the file with `bytes` in one step: written to a temporary file (mode 0600) in the same
+// folder, flushed to disk, given the file's own mode (a new file the umask's), then renamed over
+// it; the temporary file never outlives a failure. Throws std::filesystem::filesystem_error.
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes);
+// What a person asked to have written at `path`: through a FIFO, terminal or device as it is;
+// the file a link names (not the link) or a plain file replaced in one step as writeAtomically
+// does. Throws std::filesystem::filesystem_error.
+void writeOutput(const std::filesystem::path& path, std::string_view bytes);
 
 // The descriptors of the standard streams.
 inline constexpr int standardOutput = 1;
@@ -30,6 +34,9 @@ inline constexpr int standardError = 2;
 // Writes every byte, repeating after interruptions. False when a write fails (for example a
 // reader that has gone, with SIGPIPE ignored).
 bool writeAll(int fd, std::string_view bytes);
+// The same, then closes the descriptor, where a file system may report a write that failed
+// after all. 0 or the errno of the first failure.
+[[nodiscard]] int writeAndClose(int fd, std::string_view bytes) noexcept;
 
 // Removes a file or empty folder, ignoring failures (it may already be gone).
 void removeFile(const std::filesystem::path& path) noexcept;

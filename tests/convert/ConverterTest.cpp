@@ -1,5 +1,6 @@
 // Other trackers' exports, from small fixtures written for these tests.
 #include "convert/Converter.hpp"
+#include "support/TestSupport.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@ using Converter::Format;
 
 // Each entry as "project|start|end|description|source", then "!line: problem" and "note".
 std::string summary(Format format, std::string_view text) {
-  const ReadExport read = Converter::read(format, text);
+  const ReadExport read = Converter::read(format, text, Calendar(test::kTestTimeZone));
   std::string out;
   for (const auto& e : read.entries) {
     out += e.project + "|" + e.start + "|" + e.end + "|" + e.description + "|" + e.sourceId + "\n";
@@ -83,9 +84,42 @@ TEST(ConverterTest, TimewarriorAndWatson) {
 TEST(ConverterTest, TextThatIsntUTF8AndTheWrittenCSV) {
   EXPECT_EQ(summary(Format::toggl, "Project,Start date\nCaf\xE9,2026-12-01\n"),
             "!2: This line isn't UTF-8 text. Save the export as UTF-8 and convert it again.\n");
-  const ReadExport read = Converter::read(Format::watson, "[[1764489600, 1764495000, \"-Admin\", \"a1\", [], 0]]");
+  const ReadExport read = Converter::read(Format::watson, "[[1764489600, 1764495000, \"-Admin\", \"a1\", [], 0]]", Calendar(test::kTestTimeZone));
   EXPECT_EQ(Converter::csv(read.entries),
             "Project,Start,End,Description,Source ID\r\n'-Admin,2025-11-30T08:00:00Z,2025-11-30T09:30:00Z,,watson:a1\r\n");
+}
+
+// What a careless or hostile export brings: each row its format, the file, and the summary.
+TEST(ConverterTest, DamagedAndDoubtfulExports) {
+  const std::string head = "Project,Description,Start date,Start time,End date,End time,Duration,Id\n";
+  const std::vector<std::tuple<Format, std::string, std::string>> cases{
+      // A day or month past 255 isn't taken modulo a byte.
+      {Format::toggl, head + "A,,2026-03-260,09:00:00,2026-03-260,10:00:00,,1\n",
+       "!2: Start date “2026-03-260” isn't a date.\n!2: End date “2026-03-260” isn't a date.\n"},
+      // The last row cut off before its End cells is damaged, not a running timer.
+      {Format::toggl, head + "A,,2026-12-02,09:00:00,2026-12-02,10:00:00,,1\nA,,2026-12-02,08:0",
+       "A|2026-12-02 09:00:00|2026-12-02 10:00:00||toggl:1\n!3: This row stops after 4 of its 8 columns: the file looks "
+       "cut off here.\n"},
+      // One entry twice is kept once; one id with other values is a problem.
+      {Format::toggl, head + "A,,2026-12-02,09:00:00,2026-12-02,10:00:00,,1\nA,,2026-12-02,09:00:00,2026-12-02,10:00:00,,1\n"
+                              "A,,2026-12-02,11:00:00,2026-12-02,12:00:00,,1\n",
+       "A|2026-12-02 09:00:00|2026-12-02 10:00:00||toggl:1\n!4: It has the id of line 2 (toggl:1), with other values.\n"
+       "Left out line 3: the same entry as line 2.\n"},
+      // Across the night the clocks go back: the duration places the end in the second 02:10.
+      {Format::toggl, head + "A,,2026-10-25,02:50:00,2026-10-25,02:10:00,00:20:00,1\n",
+       "A|2026-10-25T02:50:00+02:00|2026-10-25T02:10:00+01:00||toggl:1\n"},
+      {Format::toggl, head + "A,,2026-10-25,02:50:00,2026-10-25,02:10:00,00:25:00,1\n",
+       "!2: It ends at 2026-10-25 02:10:00, before it starts.\n"},
+      {Format::toggl, "", "!1: The file is empty.\n"},
+      {Format::timewarrior,
+       R"([{"start":"20261130T080000Z","end":"20261130T090000Z","tags":["A"]},{"start":"20261130T080000Z","end":"20261130T100000Z","tags":["A"]}])",
+       "A|2026-11-30T08:00:00Z|2026-11-30T09:00:00Z||timewarrior:20261130T080000Z\n"
+       "!1: It has the id of line 1 (timewarrior:20261130T080000Z), with other values.\n"},
+      {Format::timewarrior,
+       "[{\"start\":\"20261130T080000Z\",\"annotation\":" + std::string(200'000, '[') + std::string(200'000, ']') + "}]",
+       "!1: This element is nested more than 32 levels deep.\n"},
+  };
+  for (const auto& [format, text, expected] : cases) EXPECT_EQ(summary(format, text), expected) << text.substr(0, 120);
 }
 
 }  // namespace

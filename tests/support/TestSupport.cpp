@@ -110,12 +110,14 @@ std::string contents(const std::filesystem::path& path) {
 }  // namespace
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment, const std::string& input) {
+                         const std::map<std::string, std::string>& environment, const std::string& input,
+                         const std::filesystem::path& output) {
   // Files rather than pipes: nothing can fill up and stall, whatever the sizes.
   TemporaryDirectory streams;
   writeFile(streams / "in", input);
   ProcessResult result;
-  result.status = waitFor(spawn(program, arguments, environment, streams / "in", streams / "out", streams / "err"));
+  result.status = waitFor(spawn(program, arguments, environment, streams / "in",
+                                output.empty() ? streams / "out" : output, streams / "err"));
   result.out = contents(streams / "out");
   result.err = contents(streams / "err");
   return result;

@@ -37,9 +37,11 @@ struct ProcessResult {
   std::string out, err;
 };
 
-// Runs a program to its end with the given arguments, extra environment and standard input.
+// Runs a program to its end with the given arguments, extra environment and standard input; its
+// standard output goes to `output` when given (and `out` stays empty).
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment = {}, const std::string& input = {});
+                         const std::map<std::string, std::string>& environment = {}, const std::string& input = {},
+                         const std::filesystem::path& output = {});
 
 // A process started in the background, killed (SIGKILL) if still running when released.
 class BackgroundProcess {
