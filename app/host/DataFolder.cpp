@@ -1,12 +1,15 @@
 #include "host/DataFolder.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "actions/Console.hpp"
 #include "install/LegacyData.hpp"
 #include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
+#include "platform/SystemError.hpp"
 #include "platform/UserFolders.hpp"
 
 namespace lumetra {
@@ -15,19 +18,54 @@ namespace {
 
 using Console::say;
 
-// The folder must be this user's; one others may read or change is used, with a word.
+std::string octal(unsigned mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04o", mode);
+  return text;
+}
+
+// The folder must be this user's and only this user's to change: whoever else could put a file
+// or a link in place of the database would collect every project and description. One others
+// may only read is used, with a word.
 void checkOwnership(const std::filesystem::path& directory) {
   const auto status = FileSystem::status(directory);
   if (!status) return;  // creating it, or the lock, says what is wrong
+  const std::string folder = directory.string();
   if (status->owner != ProcessInfo::userId()) {
-    throw CantStart("The data folder " + directory.string() +
+    throw CantStart("The data folder " + folder +
                     " belongs to another user, so Lumetra won't use it. Set LUMETRA_DATA_DIR to a folder of your own.");
   }
+  if ((status->mode & 022) != 0) {
+    throw CantStart("The data folder " + folder + " can be changed by other users (mode " + octal(status->mode) +
+                    "), so Lumetra won't use it: they could put their own file in place of your database. Run “chmod "
+                    "700 " + folder + "” and start Lumetra again.");
+  }
   if ((status->mode & 077) != 0) {
-    char mode[16];
-    std::snprintf(mode, sizeof mode, "%04o", status->mode);
-    say("The data folder " + directory.string() + " can be read or changed by other users (mode " + mode +
-        "). Run “chmod 700 " + directory.string() + "” to keep your time private.");
+    say("The data folder " + folder + " can be read by other users (mode " + octal(status->mode) + "). Run “chmod 700 " +
+        folder + "” to keep your time private.");
+  }
+  if (const int error = FileSystem::writableFolder(directory); error != 0) {
+    throw CantStart("The data folder " + folder + " can't be written (" + SystemError::text(error) +
+                    "), so Lumetra can't keep your time there. Make it writable, or set LUMETRA_DATA_DIR to another "
+                    "folder.");
+  }
+}
+
+// The database and its journal files are this user's own files, not links: a link could lead
+// the host, root's included, to write into someone else's file.
+void checkDatabaseFiles(const std::filesystem::path& database) {
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const std::filesystem::path file = database.string() + suffix;
+    const auto own = FileSystem::linkStatus(file);
+    if (!own) continue;
+    if (own->link) {
+      throw CantStart("The database file " + file.string() + " is a link, so Lumetra won't use it. Put the file itself "
+                      "there, or set LUMETRA_DATA_DIR to another folder.");
+    }
+    if (own->owner != ProcessInfo::userId()) {
+      throw CantStart("The database file " + file.string() + " belongs to another user, so Lumetra won't use it. "
+                      "Set LUMETRA_DATA_DIR to a folder of your own.");
+    }
   }
 }
 
@@ -79,8 +117,13 @@ DataFolder::DataFolder(std::filesystem::path directory, bool scratch)
     if (lock_.error() != 0) {
       throw CantStart("Couldn't lock the data folder " + path_.string() + ": " + std::strerror(lock_.error()) + ".");
     }
-    std::string holder = FileLock::recorded(path_ / std::string(lockName));
-    while (!holder.empty() && holder.back() == '\n') holder.pop_back();
+    // The holder writes its process id right after taking the lock: wait a moment for it.
+    std::string holder;
+    for (int tries = 0; tries < 50 && holder.empty(); ++tries) {
+      if (tries > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      holder = FileLock::recorded(path_ / std::string(lockName));
+      while (!holder.empty() && holder.back() == '\n') holder.pop_back();
+    }
     throw CantStart("Lumetra is already running on " + path_.string() + (holder.empty() ? "" : " (process " + holder + ")") +
                     ". Stop it first, or use another data folder.");
   }
@@ -88,6 +131,7 @@ DataFolder::DataFolder(std::filesystem::path directory, bool scratch)
   if (!scratch) takeOverLegacyData(LegacyData::defaultDirectory(UserFolders::currentEnvironment()), path_);
 
   const auto database = path_ / std::string(Store::databaseName);
+  checkDatabaseFiles(database);
   // Files from before the host made its files private are made so now; SQLite gives the journal
   // files the database's own mode.
   for (const char* suffix : {"", "-wal", "-shm"}) (void)FileSystem::setMode(database.string() + suffix, 0600);

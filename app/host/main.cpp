@@ -4,6 +4,7 @@
 #include "host/Host.hpp"
 #include "install/LoginService.hpp"
 #include "install/RunMode.hpp"
+#include "platform/Calendar.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "platform/UserFolders.hpp"
 
@@ -23,6 +24,11 @@ int main(int argc, char**) {
   const RunMode mode = RunMode::current();
   const Environment environment = UserFolders::currentEnvironment();
   if (const auto note = mode.menuNote(UserFolders::home(environment))) Console::say(*note);
+  // A zone the system doesn't know works as UTC: said once, so that times that look off have
+  // their reason.
+  if (const auto zone = UserFolders::environmentValue("TZ"); zone && !zone->empty() && Calendar::current().timeZoneId() == "Etc/Unknown") {
+    Console::say("The time zone “" + *zone + "” (TZ) isn't known here, so Lumetra keeps time in UTC.");
+  }
   // Started by hand while the login service is on: the service's own host takes over.
   if (const auto manager = ServiceManager::systemdUser(); LoginService::handsOff(mode, *manager, environment)) {
     const std::string unit(LoginService::unitName);

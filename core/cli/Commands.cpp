@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <type_traits>
@@ -59,6 +60,15 @@ Instant time(const std::string& word, const Context& context) {
   if (text.size() <= 5) text = DateFormat("yyyy-MM-dd", context.calendar).format(context.now) + " " + text;
   for (const char* pattern : {"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss"}) {
     if (auto instant = DateFormat(pattern, context.calendar).parse(text)) return *instant;
+  }
+  // A wall-clock time the clocks jump over reads like a time, so it gets its reason.
+  Calendar::DateParts parts;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d", &parts.year, &parts.month, &parts.day, &parts.hour,
+                  &parts.minute) == 5 &&
+      parts.hour < 24 && parts.minute < 60 && context.calendar.startOfDay(parts.year, parts.month, parts.day) &&
+      !context.calendar.instant(parts)) {
+    throw UsageError(curlyQuoted(word) + " never happens here: the clocks skip that hour when they go forward. Use "
+                                         "a time before or after it.");
   }
   throw UsageError(curlyQuoted(word) + " isn't a time. Use HH:MM, “YYYY-MM-DD HH:MM” or an ISO 8601 time.");
 }

@@ -140,6 +140,16 @@ std::optional<FileStatus> status(const std::filesystem::path& path) noexcept {
   return FileStatus{static_cast<unsigned>(info.st_uid), static_cast<unsigned>(info.st_mode & 07777)};
 }
 
+int writableFolder(const std::filesystem::path& path) noexcept {
+  return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+std::optional<LinkStatus> linkStatus(const std::filesystem::path& path) noexcept {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+  return LinkStatus{static_cast<unsigned>(info.st_uid), S_ISLNK(info.st_mode)};
+}
+
 std::optional<FileIdentity> identity(const std::filesystem::path& path) noexcept {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return std::nullopt;

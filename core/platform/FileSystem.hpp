@@ -49,6 +49,8 @@ void removeFile(const std::filesystem::path& path) noexcept;
 [[nodiscard]] int createFolder(const std::filesystem::path& path, unsigned mode) noexcept;
 // Whether this process may create files in the folder.
 [[nodiscard]] bool isWritableFolder(const std::filesystem::path& path) noexcept;
+// 0 when this process may create files in the folder, else why not (EACCES, EROFS…).
+[[nodiscard]] int writableFolder(const std::filesystem::path& path) noexcept;
 
 // Who owns a file and its permission bits (links followed), or nothing when it can't be read.
 struct FileStatus {
@@ -56,6 +58,14 @@ struct FileStatus {
   unsigned mode = 0;  // the permission bits only
 };
 [[nodiscard]] std::optional<FileStatus> status(const std::filesystem::path& path) noexcept;
+
+// Who owns what a path names itself (links not followed), and whether it is a link; nothing
+// when there is nothing there.
+struct LinkStatus {
+  unsigned owner = 0;
+  bool link = false;
+};
+[[nodiscard]] std::optional<LinkStatus> linkStatus(const std::filesystem::path& path) noexcept;
 
 // Which file a path names itself (links not followed), for telling whether it was replaced.
 struct FileIdentity {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "control/ControlClient.hpp"
@@ -97,8 +98,7 @@ TEST_F(HostSafetyTest, FilesArePrivateInAnOpenFolder) {
                               fs::perms::others_read | fs::perms::others_exec);
   startHost();
   ASSERT_EQ(app({"project", "add", "Secret client"}).status, 0);
-  EXPECT_THAT(log(), testing::HasSubstr("The data folder " + data().string() +
-                                        " can be read or changed by other users (mode 0755)."));
+  EXPECT_THAT(log(), testing::HasSubstr("The data folder " + data().string() + " can be read by other users (mode 0755)."));
   for (const auto& entry : fs::directory_iterator(data())) {
     EXPECT_EQ(fs::symlink_status(entry).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write)
         << entry.path();
@@ -111,15 +111,34 @@ TEST_F(HostSafetyTest, FilesArePrivateInAnOpenFolder) {
   }
 }
 
-TEST_F(HostSafetyTest, AnotherUsersFolderIsRefused) {
-  if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder another user's";
-  fs::create_directories(data());
-  ASSERT_EQ(::chown(data().c_str(), 65534, 65534), 0);
-  const auto result = secondHost();
-  EXPECT_EQ(result.status, 1);
-  EXPECT_THAT(result.err, testing::HasSubstr("The data folder " + data().string() +
-                                             " belongs to another user, so Lumetra won't use it."));
-  EXPECT_TRUE(fs::is_empty(data()));
+// Given a folder or database files someone else could have put there, expect the host to refuse
+// them, saying why, and to leave them as they were. Some rows need root to act as another user.
+TEST_F(HostSafetyTest, FoldersAndFilesOthersControlAreRefused) {
+  const bool root = ::geteuid() == 0;
+  const fs::path database = data() / "lumetra.sqlite";
+  const std::vector<std::tuple<bool, std::function<void()>, std::string>> cases{
+      {true, [&] { fs::permissions(data(), fs::perms::all); },
+       "The data folder " + data().string() + " can be changed by other users (mode 0777), so Lumetra won't use it"},
+      {true, [&] { test::writeFile(folder / "theirs", "theirs"); fs::create_symlink(folder / "theirs", database); },
+       "The database file " + database.string() + " is a link, so Lumetra won't use it."},
+      {root, [&] { ASSERT_EQ(::chown(data().c_str(), 65534, 65534), 0); },
+       "The data folder " + data().string() + " belongs to another user, so Lumetra won't use it."},
+      {root, [&] { test::writeFile(database, ""); ASSERT_EQ(::chown(database.c_str(), 65534, 65534), 0); },
+       "The database file " + database.string() + " belongs to another user, so Lumetra won't use it."},
+  };
+  for (const auto& [runs, prepare, said] : cases) {
+    if (!runs) continue;
+    fs::remove_all(data());
+    fs::create_directories(data());
+    fs::permissions(data(), fs::perms::owner_all);
+    prepare();
+    const auto before = fs::directory_iterator(data()) == fs::directory_iterator();
+    const auto result = secondHost();
+    EXPECT_EQ(result.status, 1) << said;
+    EXPECT_THAT(result.err, testing::HasSubstr(said));
+    if (before) EXPECT_TRUE(fs::is_empty(data())) << said;
+  }
+  EXPECT_EQ(fileBytes(folder / "theirs"), "theirs");
 }
 
 // Given a database with pages in the middle overwritten, expect the host to refuse it and

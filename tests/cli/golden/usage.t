@@ -103,3 +103,6 @@ $ lumetra help status
 | Lumetra must be running. Exit status: 0 on success, 1 if Lumetra reported an
 | error, an import was refused or its file couldn't be read, 2 for bad usage, 3 if
 | Lumetra isn't running or didn't answer.
+# Berlin's clocks jump from 02:00 to 03:00 on 2024-03-31.
+$ lumetra-app session add A "2024-03-31 02:30" "2024-03-31 04:00"
+? “2024-03-31 02:30” never happens here: the clocks skip that hour when they go forward. Use a time before or after it.
