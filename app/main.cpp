@@ -37,11 +37,14 @@ int main(int argc, char** argv) {
       [&](const Commands::Row& row, const Arguments& words) {
         return LocalCommands::run(row, words, InstallCommands::bundleOf(executable), UserFolders::currentEnvironment());
       }};
-  // The browser opens only where there is a display to show it on.
-  const auto openAddress = [](const std::string& address) {
+  // The browser opens only where there is a display to show it on, with the window's page: its
+  // path carries no secret.
+  const auto openWindow = [&data] {
     const auto shown = [](const char* name) { return !UserFolders::environmentValue(name).value_or("").empty(); };
-    if (shown("DISPLAY") || shown("WAYLAND_DISPLAY")) (void)ProcessInfo::launch("xdg-open", {address});
+    if (shown("DISPLAY") || shown("WAYLAND_DISPLAY")) {
+      (void)ProcessInfo::launch("xdg-open", {(data / std::string(Commands::windowPageName)).string()});
+    }
   };
   return Commands::emit(Commands::Program::app, Commands::run(front, arguments, {Instant::now(), Calendar::current(),
-                                                                               CommandLineTool::readFile, openAddress}));
+                                                                               CommandLineTool::readFile, openWindow}));
 }

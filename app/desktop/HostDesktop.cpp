@@ -82,7 +82,12 @@ void HostDesktop::chosen(const std::vector<DesktopEvents::TrayChoice>& choices) 
   for (const auto& choice : choices) {
     if (choice.kind == Kind::quit) return ProcessInfo::requestStop();
     if (choice.kind == Kind::open) {
-      if (windowOpen_) openWindow_();
+      // A browser a second at most, however fast a panel (or anyone on the bus) clicks.
+      const auto now = std::chrono::steady_clock::now();
+      if (windowOpen_ && now - lastOpened_ >= std::chrono::seconds(1)) {
+        lastOpened_ = now;
+        openWindow_();
+      }
       continue;
     }
     const Instant now = Instant::now();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -45,6 +46,7 @@ class HostDesktop {
   std::filesystem::path iconFolder_;
   std::function<void()> openWindow_;
   bool windowOpen_ = false;
+  std::chrono::steady_clock::time_point lastOpened_{};
   DesktopEvents events_;  // last: its thread calls back into the members above
 };
 

@@ -2,7 +2,9 @@
 
 #include "actions/Console.hpp"
 #include "actions/WindowPort.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Sentences.hpp"
+#include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "platform/UserFolders.hpp"
 
@@ -18,7 +20,7 @@ Host::Host(const std::filesystem::path& dataDirectory, bool scratch)
       owner_(heartbeat, [this] { beat(); }),
       desktop_(actions_, [this](OwnerQueue::Job job) { owner_.schedule(std::move(job)); },
                ProcessInfo::executable(nullptr).parent_path().parent_path() / "Resources" / "icons",
-               [this] { (void)ProcessInfo::launch("xdg-open", {actions_.settings().window().url}); }) {
+               [this] { (void)ProcessInfo::launch("xdg-open", {windowPage().string()}); }) {
   try {
     start();
   } catch (...) {
@@ -77,7 +79,15 @@ std::unique_ptr<WebServer> Host::openWindow(const WindowPort::Choice& choice) {
       window.reset();
     }
   }
-  if (!window) say(off);
+  if (window) {
+    // The forwarding page the browser is handed; private, like everything in the folder.
+    const std::string address = window->address();
+    FileSystem::writeAtomically(windowPage(), "<!doctype html>\n<meta charset=\"utf-8\">\n<meta http-equiv=\"refresh\" content=\"0; url=" +
+                                                  address + "\">\n<title>Lumetra</title>\n<a href=\"" + address +
+                                                  "\">Open Lumetra</a>\n");
+  } else {
+    say(off);
+  }
   owner_.schedule([this, address = window ? window->address() : "", port = window ? window->port() : 0, off] {
     actions_.settings().setWindow(address, port, off);
   });
@@ -112,9 +122,12 @@ int Host::run() {
 // the owner, before the parts its jobs use go.
 void Host::stop() {
   sockets_.reset();
+  if (window_) FileSystem::removeFile(windowPage());
   window_.reset();
   owner_.stop();
 }
+
+std::filesystem::path Host::windowPage() const { return folder_.path() / std::string(Commands::windowPageName); }
 
 Host::~Host() {
   stop();

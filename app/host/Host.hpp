@@ -42,6 +42,7 @@ class Host {
   void stop();
   void beat();
   std::unique_ptr<WebServer> openWindow(const WindowPort::Choice& choice);
+  [[nodiscard]] std::filesystem::path windowPage() const;
 
   DataFolder folder_;
   Tracker tracker_;

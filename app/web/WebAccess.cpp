@@ -15,18 +15,19 @@ bool originAllowed(std::string_view origin, std::string_view host) {
   return origin.starts_with("http://") && origin.substr(7) == host;
 }
 
-std::optional<std::string> cookie(std::string_view header, std::string_view name) {
+std::vector<std::string> cookies(std::string_view header, std::string_view name) {
+  std::vector<std::string> values;
   while (!header.empty()) {
     const auto end = header.find(';');
     auto pair = header.substr(0, end);
     while (pair.starts_with(' ')) pair.remove_prefix(1);
     if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=') {
-      return std::string(pair.substr(name.size() + 1));
+      values.emplace_back(pair.substr(name.size() + 1));
     }
     if (end == std::string_view::npos) break;
     header.remove_prefix(end + 1);
   }
-  return std::nullopt;
+  return values;
 }
 
 bool sameSecret(std::string_view given, std::string_view secret) {

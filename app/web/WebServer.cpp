@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/SecureRandom.hpp"
@@ -121,8 +122,8 @@ void WebServer::route() {
       response.set_redirect("/", 303);
       return Outcome::Handled;
     }
-    const auto cookie = WebAccess::cookie(request.get_header_value("Cookie"), cookieName);
-    if (!cookie || !WebAccess::sameSecret(*cookie, token_)) {
+    const auto cookies = WebAccess::cookies(request.get_header_value("Cookie"), cookieName);
+    if (std::none_of(cookies.begin(), cookies.end(), [this](const auto& c) { return WebAccess::sameSecret(c, token_); })) {
       return refuse(response, 401, "Lumetra's window opens from the address “lumetra-app open” prints.");
     }
     if (request.method == "POST") {

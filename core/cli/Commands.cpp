@@ -235,7 +235,7 @@ Output exported(const ExportFile& file, const Arguments& arguments, const Contex
 }
 
 Output opened(const WindowAddress& address, const Arguments&, const Context& context) {
-  if (context.openAddress) context.openAddress(address.url);
+  if (context.openWindow) context.openWindow();
   return Output{0, "Lumetra's window: " + address.url + "\n", ""};
 }
 

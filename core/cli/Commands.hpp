@@ -26,6 +26,9 @@ using CommandLineTool::Output;
 
 // lumetra-app's socket in the data directory, beside the control socket: the host actions' own.
 inline constexpr std::string_view appSocketName = "lumetra-menu.sock";
+// A page in the data directory, private to its user, that forwards to the running window with
+// its token: a browser is handed its path, so that the token never shows in a process list.
+inline constexpr std::string_view windowPageName = "lumetra-window.html";
 
 // The programs that take commands, as bits.
 enum class Program : unsigned char { tool = 1, app = 2 };
@@ -51,7 +54,7 @@ struct Context {
   Instant now;
   const Calendar& calendar;
   CommandLineTool::FileReader readFile = CommandLineTool::readFile;
-  std::function<void(const std::string& url)> openAddress;  // after open, where there is a display
+  std::function<void()> openWindow;  // after open, where there is a display
 };
 
 // A host action's typed calls, made from its request and result types.

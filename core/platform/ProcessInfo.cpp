@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <thread>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,15 +40,37 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& argument
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  // The child starts with no signal blocked and the usual handling of each, whatever this
+  // process (a host that blocks its stop signals, ignores SIGPIPE) does.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (const int signal : {SIGINT, SIGTERM, SIGPIPE, SIGCHLD, SIGHUP, SIGQUIT}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t child = 0;
-  const int failure = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const int failure = posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return failure == 0 ? child : -1;
+}
+
+void reap(pid_t child) {
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
 }
 }  // namespace
 
 bool launch(const std::string& program, const std::vector<std::string>& arguments) {
-  return spawn(program, arguments) > 0;
+  const pid_t child = spawn(program, arguments);
+  if (child <= 0) return false;
+  // Reaped when it ends, so that no zombie stays behind in a long-running host.
+  std::thread([child] { reap(child); }).detach();
+  return true;
 }
 
 int run(const std::string& program, const std::vector<std::string>& arguments) {

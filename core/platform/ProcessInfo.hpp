@@ -26,8 +26,9 @@ void releaseFreeMemory();
 // little, and now and then a large request. Call before starting threads.
 void shareAllocatorArenas();
 
-// Starts `program` (looked up in PATH) with the arguments, its output to /dev/null, without
-// waiting for it. False when it couldn't be started.
+// Starts `program` (looked up in PATH) with the arguments, its output to /dev/null, no signal
+// blocked and each handled the usual way, without waiting for it; it is reaped when it ends.
+// False when it couldn't be started.
 bool launch(const std::string& program, const std::vector<std::string>& arguments);
 // Runs `program` the same way and waits for it: its exit status, or -1 when it couldn't be
 // started or didn't exit normally.

@@ -30,10 +30,12 @@ TEST(WebAccessTest, HostAndOriginMustBeThePagesOwn) {
 }
 
 TEST(WebAccessTest, CookiesAndSecrets) {
-  EXPECT_EQ(WebAccess::cookie("a=1; lumetra-5=abc; b=2", "lumetra-5"), "abc");
-  EXPECT_EQ(WebAccess::cookie("lumetra-50=abc", "lumetra-5"), std::nullopt);
-  EXPECT_EQ(WebAccess::cookie("xlumetra-5=abc", "lumetra-5"), std::nullopt);
-  EXPECT_EQ(WebAccess::cookie("", "lumetra-5"), std::nullopt);
+  using Values = std::vector<std::string>;
+  EXPECT_EQ(WebAccess::cookies("a=1; lumetra-5=abc; b=2", "lumetra-5"), Values{"abc"});
+  EXPECT_EQ(WebAccess::cookies("lumetra-5=tossed; lumetra-5=abc", "lumetra-5"), (Values{"tossed", "abc"}));
+  EXPECT_EQ(WebAccess::cookies("lumetra-50=abc", "lumetra-5"), Values{});
+  EXPECT_EQ(WebAccess::cookies("xlumetra-5=abc", "lumetra-5"), Values{});
+  EXPECT_EQ(WebAccess::cookies("", "lumetra-5"), Values{});
   EXPECT_TRUE(WebAccess::sameSecret("abc", "abc"));
   EXPECT_FALSE(WebAccess::sameSecret("abd", "abc"));
   EXPECT_FALSE(WebAccess::sameSecret("ab", "abc"));

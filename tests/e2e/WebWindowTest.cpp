@@ -10,6 +10,7 @@
 
 
 #include "e2e/HostFixture.hpp"
+#include "platform/FileSystem.hpp"
 
 namespace lumetra {
 namespace {
@@ -155,8 +156,9 @@ TEST_F(WebWindowTest, OnlyThePageItselfGetsIn) {
   ::freeifaddrs(interfaces);
 }
 
-// With a display, `open` hands the address to xdg-open (here a stand-in that writes it down).
-TEST_F(WebWindowTest, OpenHandsTheAddressToTheBrowser) {
+// With a display, `open` hands xdg-open (here a stand-in that writes down what it gets) the
+// private page that forwards to the address: the token is in no process's arguments.
+TEST_F(WebWindowTest, OpenHandsTheBrowserAPrivatePage) {
   test::TemporaryDirectory bin;
   const auto opener = bin.path() / "xdg-open";
   std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.part\" && mv \"$0.part\" \"$0.seen\"\n";
@@ -168,7 +170,13 @@ TEST_F(WebWindowTest, OpenHandsTheAddressToTheBrowser) {
   ASSERT_EQ(opened.status, 0) << opened.err;
   ASSERT_TRUE(test::waitForPath(bin.path() / "xdg-open.seen"));
   std::ifstream seen(bin.path() / "xdg-open.seen");
-  EXPECT_EQ("Lumetra's window: " + std::string(std::istreambuf_iterator<char>(seen), {}) + "\n", opened.out);
+  const std::filesystem::path page(std::string(std::istreambuf_iterator<char>(seen), {}));
+  EXPECT_EQ(page, data() / "lumetra-window.html");
+  EXPECT_EQ(std::filesystem::status(page).permissions(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const std::string address = opened.out.substr(std::string("Lumetra's window: ").size(), opened.out.size() - 19);
+  EXPECT_THAT(FileSystem::readFile(page), testing::HasSubstr("content=\"0; url=" + address + "\""));
+  stopHost();
+  EXPECT_FALSE(std::filesystem::exists(page));
 }
 
 TEST_F(WebWindowTest, ABusyPortLeavesTheHostRunningWithoutIt) {
