@@ -1,10 +1,14 @@
 #include "web/WebServer.hpp"
 
-#include <httplib.h>
+#include <microhttpd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <vector>
 
+#include "platform/FileDescriptor.hpp"
+#include "platform/ProcessInfo.hpp"
 #include "platform/SecureRandom.hpp"
 #include "platform/SystemError.hpp"
 #include "platform/UnixSocket.hpp"
@@ -16,37 +20,21 @@ namespace lumetra {
 
 namespace {
 
-using httplib::Request;
-using httplib::Response;
-using Outcome = httplib::Server::HandlerResponse;
-
 constexpr const char* kJSON = "application/json; charset=utf-8";
 constexpr const char* kText = "text/plain; charset=utf-8";
-
-// Enough threads for a browser's six connections and a tool alongside; each connection's wait
-// and life are bounded below, so a slow or idle client can't hold them.
-constexpr std::size_t kThreads = 8;
+constexpr const char* kTooLarge = "That's more than Lumetra's window takes in one request.\n";
 
 // Only the page's own files run; nothing is loaded from elsewhere, nothing embeds the page.
-const httplib::Headers& securityHeaders() {
-  static const httplib::Headers headers{
-      {"Content-Security-Policy",
-       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
-       "form-action 'none'; frame-ancestors 'none'; base-uri 'none'"},
-      {"X-Content-Type-Options", "nosniff"},
-      {"Referrer-Policy", "no-referrer"},
-      {"Cross-Origin-Opener-Policy", "same-origin"},
-      {"Cross-Origin-Resource-Policy", "same-origin"},
-      {"Cache-Control", "no-store"},
-  };
-  return headers;
-}
-
-Outcome refuse(Response& response, int status, const std::string& sentence) {
-  response.status = status;
-  response.set_content(sentence + "\n", kText);
-  return Outcome::Handled;
-}
+constexpr std::pair<const char*, const char*> kSecurityHeaders[] = {
+    {"Content-Security-Policy",
+     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; connect-src 'self'; "
+     "form-action 'none'; frame-ancestors 'none'; base-uri 'none'"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"Referrer-Policy", "no-referrer"},
+    {"Cross-Origin-Opener-Policy", "same-origin"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
+    {"Cache-Control", "no-store"},
+};
 
 // A file name for an export's range: "All Time" becomes "lumetra-all-time.csv".
 std::string exportName(const std::string& range) {
@@ -61,108 +49,199 @@ std::string exportName(const std::string& range) {
   return name + ".csv";
 }
 
+std::string value(MHD_Connection* connection, MHD_ValueKind kind, const char* key) {
+  const char* found = MHD_lookup_connection_value(connection, kind, key);
+  return found ? found : "";
+}
+
 }  // namespace
+
+// What the server sends: a status, a body and its type, and headers beside the security ones.
+struct WebServer::Answer {
+  unsigned status = 200;
+  std::string body;
+  std::string type = kText;
+  std::vector<std::pair<std::string, std::string>> headers{};
+};
+
+// One request, from its headers to its answer: the body as it arrives.
+struct WebServer::Request {
+  std::string body;
+};
+
+// The library's callbacks, which reach into the server.
+struct WebServerCalls {
+  static WebServer& server(void* data) { return *static_cast<WebServer*>(data); }
+
+  static MHD_Result queue(MHD_Connection* connection, const WebServer::Answer& answer) {
+    MHD_Response* response =
+        MHD_create_response_from_buffer(answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response) return MHD_NO;
+    for (const auto& [name, text] : kSecurityHeaders) (void)MHD_add_response_header(response, name, text);
+    (void)MHD_add_response_header(response, "Content-Type", answer.type.c_str());
+    for (const auto& [name, text] : answer.headers) (void)MHD_add_response_header(response, name.c_str(), text.c_str());
+    const MHD_Result queued = MHD_queue_response(connection, answer.status, response);
+    MHD_destroy_response(response);
+    return queued;
+  }
+
+  // Called when a request's headers are in, with each piece of its body, and once more at its end.
+  static MHD_Result access(void* data, MHD_Connection* connection, const char* url, const char* method, const char*,
+                           const char* upload, size_t* uploadSize, void** state) {
+    WebServer& self = server(data);
+    if (!*state) {
+      // Refused on its headers alone, before any of its body is read.
+      if (auto refused = self.refusal(connection, method, url)) return queue(connection, *refused);
+      *state = new WebServer::Request();
+      return MHD_YES;
+    }
+    auto& request = *static_cast<WebServer::Request*>(*state);
+    if (*uploadSize > 0) {
+      if (request.body.size() + *uploadSize > WebAccess::maxBody) {
+        return queue(connection, {413, kTooLarge});
+      }
+      request.body.append(upload, *uploadSize);
+      *uploadSize = 0;
+      return MHD_YES;
+    }
+    return queue(connection, self.answer(connection, method, url, request));
+  }
+
+  static void completed(void* data, MHD_Connection* connection, void** state, MHD_RequestTerminationCode) {
+    delete static_cast<WebServer::Request*>(*state);
+    *state = nullptr;
+    // The next request on a kept connection has its own time.
+    auto& began = server(data).began_;
+    if (const auto it = began.find(connection); it != began.end()) it->second = std::chrono::steady_clock::now();
+  }
+
+  static void connection(void* data, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+    auto& began = server(data).began_;
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+      began[connection] = std::chrono::steady_clock::now();
+    } else {
+      began.erase(connection);
+    }
+  }
+};
 
 WebServer::WebServer(HostActions& actions, Relay relay, std::string busyReply)
     : actions_(actions), relay_(std::move(relay)), busy_(std::move(busyReply)),
-      token_(SecureRandom::hex(WebAccess::tokenBytes)), server_(std::make_unique<httplib::Server>()) {}
+      token_(SecureRandom::hex(WebAccess::tokenBytes)) {}
 
 WebServer::~WebServer() {
-  if (thread_.joinable()) {
-    server_->stop();
-    thread_.join();
-  }
+  stopping_ = true;
+  if (thread_.joinable()) thread_.join();
+  if (daemon_) MHD_stop_daemon(daemon_);
 }
 
-std::string WebServer::address() const {
-  return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_;
-}
+std::string WebServer::address() const { return "http://127.0.0.1:" + std::to_string(port_) + "/?token=" + token_; }
 
 std::optional<std::string> WebServer::start(int port) {
-  httplib::Server& server = *server_;
-  server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-  server.set_socket_options([](int socket) { (void)UnixSocket::prepareTCPListener(socket); });
-  server.set_read_timeout(5);
-  server.set_write_timeout(5);
-  server.set_keep_alive_timeout(2);
-  server.set_keep_alive_max_count(100);
-  server.set_payload_max_length(WebAccess::maxBody);
-  server.set_default_headers(securityHeaders());
-  errno = 0;
-  const bool bound = port == 0 ? (port_ = server.bind_to_any_port("127.0.0.1")) > 0
-                               : (port_ = port, server.bind_to_port("127.0.0.1", port));
-  if (!bound) {
-    const int failure = errno;
-    const std::string why = failure == EADDRINUSE ? "is in use"
-                            : failure != 0        ? "can't be opened (" + SystemError::text(failure) + ")"
-                                                  : "can't be opened";
+  int failure = 0;
+  FileDescriptor listener(UnixSocket::listenOnLoopback(port, 1024, failure));
+  if (!listener.valid()) {
+    const std::string why = failure == EADDRINUSE ? "is in use" : "can't be opened (" + SystemError::text(failure) + ")";
     return "The window's port " + std::to_string(port) + " " + why +
            ", so the window is off this time. Choose another with LUMETRA_WEB_PORT or “lumetra-app web-port”.";
   }
-  route();
-  thread_ = std::thread([&server] { server.listen_after_bind(); });
+  port_ = UnixSocket::boundPort(listener.get());
+  // Room for every connection the window allows, beside the host's own descriptors.
+  const long descriptors = ProcessInfo::raiseOpenFileLimit(maxConnections + 256);
+  const unsigned connections = static_cast<unsigned>(std::clamp<long>(descriptors - 256, 16, maxConnections));
+  using C = WebServerCalls;
+  daemon_ = MHD_start_daemon(MHD_USE_EPOLL, 0, nullptr, nullptr, &C::access, this,  //
+                             MHD_OPTION_LISTEN_SOCKET, listener.get(),               //
+                             MHD_OPTION_CONNECTION_LIMIT, connections,               //
+                             MHD_OPTION_CONNECTION_MEMORY_LIMIT, maxHeaderMemory,    //
+                             MHD_OPTION_CONNECTION_TIMEOUT, idleTimeout,             //
+                             MHD_OPTION_NOTIFY_COMPLETED, &C::completed, this,       //
+                             MHD_OPTION_NOTIFY_CONNECTION, &C::connection, this,     //
+                             MHD_OPTION_END);
+  if (!daemon_) return "The window's server couldn't start, so the window is off this time.";
+  (void)listener.release();  // the server's now, closed when it stops
+  thread_ = std::thread([this] { serve(); });
   return std::nullopt;
 }
 
-void WebServer::route() {
-  httplib::Server& server = *server_;
-  server.set_pre_routing_handler([this](const Request& request, Response& response) {
-    const std::string host = request.get_header_value("Host");
-    // A rebound DNS name reaches the loopback too; only the loopback's own names are this page.
-    if (!WebAccess::hostAllowed(host, port_)) {
-      return refuse(response, 421, "This address isn't Lumetra's window. Use the one “lumetra-app open” prints.");
-    }
-    const std::string cookieName = WebAccess::cookieName(port_);
-    if (request.method == "GET" && request.path == "/" && request.has_param("token")) {
-      if (!WebAccess::sameSecret(request.get_param_value("token"), token_)) {
-        return refuse(response, 401, "That address is from an earlier start of Lumetra. Run “lumetra-app open” again.");
-      }
-      // The token leaves the address bar; the cookie carries it from here on.
-      response.set_header("Set-Cookie", cookieName + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
-      response.set_redirect("/", 303);
-      return Outcome::Handled;
-    }
-    const auto cookies = WebAccess::cookies(request.get_header_value("Cookie"), cookieName);
-    if (std::none_of(cookies.begin(), cookies.end(), [this](const auto& c) { return WebAccess::sameSecret(c, token_); })) {
-      return refuse(response, 401, "Lumetra's window opens from the address “lumetra-app open” prints.");
-    }
-    if (request.method == "POST") {
-      // A form or another site can't send JSON with this page's Origin, so changes come from it alone.
-      if (!WebAccess::originAllowed(request.get_header_value("Origin"), host)) {
-        return refuse(response, 403, "Changes are taken only from Lumetra's own page.");
-      }
-      if (!request.get_header_value("Content-Type").starts_with("application/json")) {
-        return refuse(response, 415, "Changes are sent as JSON.");
-      }
-    } else if (request.method != "GET" && request.method != "HEAD") {
-      return refuse(response, 405, "Lumetra's window takes GET and POST only.");
-    }
-    return Outcome::Unhandled;
-  });
-
-  for (const WebAsset& asset : webAssets()) {
-    server.Get(std::string(asset.path), [&asset](const Request&, Response& response) {
-      response.set_content(asset.body.data(), asset.body.size(), std::string(asset.type).c_str());
-    });
+void WebServer::serve() {
+  while (!stopping_) {
+    (void)MHD_run_wait(daemon_, 250);
+    sweep();
   }
-  const auto relayed = [this](Response& response, std::function<std::string()> work) {
+}
+
+void WebServer::sweep() {
+  const auto now = std::chrono::steady_clock::now();
+  for (auto& [connection, began] : began_) {
+    if (now - began < requestDeadline) continue;
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (info) UnixSocket::shutDown(info->connect_fd);
+    began = now;  // closed at the library's next look; not ended twice
+  }
+}
+
+std::optional<WebServer::Answer> WebServer::refusal(MHD_Connection* connection, const std::string& method,
+                                                    const std::string& url) const {
+  const std::string host = value(connection, MHD_HEADER_KIND, "Host");
+  // A rebound DNS name reaches the loopback too; only the loopback's own names are this page.
+  if (!WebAccess::hostAllowed(host, port_)) {
+    return Answer{421, "This address isn't Lumetra's window. Use the one “lumetra-app open” prints.\n"};
+  }
+  const std::string cookieName = WebAccess::cookieName(port_);
+  if (method == "GET" && url == "/" && MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "token")) {
+    if (!WebAccess::sameSecret(value(connection, MHD_GET_ARGUMENT_KIND, "token"), token_)) {
+      return Answer{401, "That address is from an earlier start of Lumetra. Run “lumetra-app open” again.\n"};
+    }
+    // The token leaves the address bar; the cookie carries it from here on.
+    return Answer{303, "", kText,
+                  {{"Set-Cookie", cookieName + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict"}, {"Location", "/"}}};
+  }
+  const auto cookies = WebAccess::cookies(value(connection, MHD_HEADER_KIND, "Cookie"), cookieName);
+  if (std::none_of(cookies.begin(), cookies.end(), [this](const auto& c) { return WebAccess::sameSecret(c, token_); })) {
+    return Answer{401, "Lumetra's window opens from the address “lumetra-app open” prints.\n"};
+  }
+  if (method == "POST") {
+    // A form or another site can't send JSON with this page's Origin, so changes come from it alone.
+    if (!WebAccess::originAllowed(value(connection, MHD_HEADER_KIND, "Origin"), host)) {
+      return Answer{403, "Changes are taken only from Lumetra's own page.\n"};
+    }
+    if (!value(connection, MHD_HEADER_KIND, "Content-Type").starts_with("application/json")) {
+      return Answer{415, "Changes are sent as JSON.\n"};
+    }
+    // A body announced over the limit is refused before it comes; one sent in chunks is cut off
+    // where it passes the limit.
+    const auto length = value(connection, MHD_HEADER_KIND, "Content-Length");
+    std::uint64_t announced = 0;
+    const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), announced);
+    if (!length.empty() && (error != std::errc() || announced > WebAccess::maxBody)) return Answer{413, kTooLarge};
+  } else if (method != "GET" && method != "HEAD") {
+    return Answer{405, "Lumetra's window takes GET and POST only.\n"};
+  }
+  return std::nullopt;
+}
+
+WebServer::Answer WebServer::answer(MHD_Connection* connection, const std::string& method, const std::string& url,
+                                    Request& request) {
+  const auto relayed = [this](std::function<std::string()> work) {
     const auto reply = relay_(std::move(work));
-    if (!reply) response.status = 503;
-    response.set_content(reply ? *reply : busy_, kJSON);
+    return Answer{reply ? 200u : 503u, reply ? *reply : busy_, kJSON};
   };
-  server.Get("/api/revision", [this, relayed](const Request&, Response& response) {
-    relayed(response, [this] { return WindowRequests::revision(actions_); });
-  });
-  server.Post("/api/control", [this, relayed](const Request& request, Response& response) {
-    relayed(response, [this, &request] { return WindowRequests::control(actions_, request.body, Instant::now()); });
-  });
-  server.Post("/api/menu", [this, relayed](const Request& request, Response& response) {
-    relayed(response, [this, &request] { return WindowRequests::action(actions_, request.body, Instant::now()); });
-  });
-  // A download: the same bytes as `lumetra-app export -o FILE` writes.
-  server.Get("/export.csv", [this](const Request& request, Response& response) {
-    const std::string range = request.has_param("range") ? request.get_param_value("range") : "All Time";
-    // The job fills these in while the relay waits for it; an abandoned job never runs.
+  if (method == "POST") {
+    if (url == "/api/control") {
+      return relayed([this, &request] { return WindowRequests::control(actions_, std::move(request.body), Instant::now()); });
+    }
+    if (url == "/api/menu") {
+      return relayed([this, &request] { return WindowRequests::action(actions_, request.body, Instant::now()); });
+    }
+    return Answer{404, "Not found.\n"};
+  }
+  if (url == "/api/revision") return relayed([this] { return WindowRequests::revision(actions_); });
+  if (url == "/export.csv") {
+    // A download: the same bytes as `lumetra-app export -o FILE` writes. The job fills these in
+    // while the relay waits for it; an abandoned job never runs.
+    std::string range = value(connection, MHD_GET_ARGUMENT_KIND, "range");
+    if (range.empty()) range = "All Time";
     std::optional<std::string> csv;
     std::string refusal;
     const bool ran = relay_([&] {
@@ -174,13 +253,15 @@ void WebServer::route() {
                        return std::string();
                      }).has_value();
     if (csv) {
-      response.set_header("Content-Disposition", "attachment; filename=\"" + exportName(range) + "\"");
-      response.set_content(std::move(*csv), "text/csv; charset=utf-8");
-      return;
+      return Answer{200, std::move(*csv), "text/csv; charset=utf-8",
+                    {{"Content-Disposition", "attachment; filename=\"" + exportName(range) + "\""}}};
     }
-    response.status = ran ? 400 : 503;
-    response.set_content((ran ? refusal : ControlHandler::busy().message) + "\n", kText);
-  });
+    return Answer{ran ? 400u : 503u, (ran ? refusal : ControlHandler::busy().message) + "\n"};
+  }
+  for (const WebAsset& asset : webAssets()) {
+    if (asset.path == url) return Answer{200, std::string(asset.body), std::string(asset.type)};
+  }
+  return Answer{404, "Not found.\n"};
 }
 
 }  // namespace lumetra

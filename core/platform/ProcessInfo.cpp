@@ -5,9 +5,11 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +89,17 @@ int become(const std::filesystem::path& path) {
   char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
   ::execv(path.c_str(), arguments);
   return errno;
+}
+
+long raiseOpenFileLimit(long wanted) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  if (limit.rlim_cur < static_cast<rlim_t>(wanted)) {
+    limit.rlim_cur = std::min(static_cast<rlim_t>(wanted), limit.rlim_max);
+    (void)::setrlimit(RLIMIT_NOFILE, &limit);
+    (void)::getrlimit(RLIMIT_NOFILE, &limit);
+  }
+  return static_cast<long>(limit.rlim_cur);
 }
 
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }

@@ -38,6 +38,10 @@ int run(const std::string& program, const std::vector<std::string>& arguments);
 // when that failed.
 int become(const std::filesystem::path& path);
 
+// Raises the limit of open descriptors toward `wanted`, as far as the hard limit allows; the
+// limit now in force.
+long raiseOpenFileLimit(long wanted);
+
 // Signals: SIGPIPE ignored, so a write to a closed peer fails instead of ending the process.
 void ignoreBrokenPipe();
 // Blocks SIGINT and SIGTERM in the calling thread and the threads it starts later, so that

@@ -1,5 +1,6 @@
 #include "platform/UnixSocket.hpp"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -55,6 +56,37 @@ int prepareTCPListener(int fd) {
   if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0) return errno;
   return ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes) == 0 ? 0 : errno;
 }
+
+int listenOnLoopback(int port, int backlog, int& error) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  (void)::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  error = prepareTCPListener(fd);
+  if (error == 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) error = errno;
+  if (error == 0 && ::listen(fd, backlog) != 0) error = errno;
+  if (error == 0) error = setNonBlocking(fd, true);
+  if (error != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int boundPort(int fd) {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
+void shutDown(int fd) { (void)::shutdown(fd, SHUT_RDWR); }
 
 int setNonBlocking(int fd, bool nonBlocking) {
   const int flags = ::fcntl(fd, F_GETFL);

@@ -34,6 +34,15 @@ inline constexpr std::size_t maxPathBytes = 103;
 // at once (TCP_NODELAY, which accepted sockets inherit). 0 or the errno.
 int prepareTCPListener(int fd);
 
+// A TCP listener on 127.0.0.1 at the port (0: any free one), readied as prepareTCPListener
+// does, non-blocking and closed across exec: its descriptor, or -1 with `error` set.
+[[nodiscard]] int listenOnLoopback(int port, int backlog, int& error);
+// The port a TCP socket is bound to, or 0.
+[[nodiscard]] int boundPort(int fd);
+// Ends both directions of a connection without closing its descriptor, so that whoever owns it
+// finds it finished at its next read or write.
+void shutDown(int fd);
+
 // Flags for send() that keep SIGPIPE away where there is no socket option (MSG_NOSIGNAL).
 [[nodiscard]] int sendFlags();
 

@@ -133,12 +133,15 @@ TEST_F(DesktopTest, TheTrayMenuFollowsAndStops) {
   EXPECT_EQ(icon.out, "s \"lumetra-stopped\"\n");
 }
 
-// The desktop is the host's business: the tool starts without loading the bus or the web server.
-TEST(DesktopLinkTest, TheToolLinksNeitherTheBusNorTheWebServer) {
-  const auto linked = test::runProcess("/usr/bin/readelf", {"-d", LUMETRA_TOOL_PATH});
-  ASSERT_EQ(linked.status, 0) << linked.err;
-  EXPECT_THAT(linked.out, testing::Not(HasSubstr("libsystemd")));
-  EXPECT_THAT(linked.out, testing::Not(HasSubstr("httplib")));
+// The desktop and the window are the host's business: the tool and lumetra-app's commands start
+// without loading the bus or the web server.
+TEST(DesktopLinkTest, TheCommandsLinkNeitherTheBusNorTheWebServer) {
+  for (const char* program : {LUMETRA_TOOL_PATH, LUMETRA_APP_PATH}) {
+    const auto linked = test::runProcess("/usr/bin/readelf", {"-d", program});
+    ASSERT_EQ(linked.status, 0) << linked.err;
+    EXPECT_THAT(linked.out, testing::Not(HasSubstr("libsystemd"))) << program;
+    EXPECT_THAT(linked.out, testing::Not(HasSubstr("libmicrohttpd"))) << program;
+  }
 }
 
 }  // namespace
