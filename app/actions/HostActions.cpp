@@ -2,13 +2,13 @@
 
 namespace lumetra {
 
-HostActions::HostActions(Tracker& tracker)
+HostActions::HostActions(Tracker& tracker, Store& reader)
     : tracker_(tracker),
       control_(tracker),
       projects_(control_),
       sessions_(control_),
       settings_(tracker),
-      reports_(control_) {}
+      reports_(reader, control_.calendar()) {}
 
 StopResult HostActions::stop(Instant now) {
   return std::get<StopResult>(control_.perform(ControlRequest(ControlCommand::stop), now));

@@ -15,10 +15,11 @@ namespace lumetra {
 // The host's one typed API: the tool's commands and every menu action, each a call that takes
 // a typed request and gives a typed result, carried out through the tracker so that its guards
 // always apply. The sockets, the window and the desktop are front ends over it. Owner thread
-// only; a refusal is thrown (see ControlHandler::controlError).
+// only, but for the report and the export, which read on `reader` (a read-only store on the
+// same file) on the thread that owns it; a refusal is thrown (see ControlHandler::controlError).
 class HostActions final : public HostAPI {
  public:
-  explicit HostActions(Tracker& tracker);
+  HostActions(Tracker& tracker, Store& reader);
 
   [[nodiscard]] Tracker& tracker() { return tracker_; }
   [[nodiscard]] ControlHandler& control() { return control_; }

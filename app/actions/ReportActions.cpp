@@ -6,6 +6,7 @@
 
 #include "csv/CSVExporter.hpp"
 #include "csv/ExportRange.hpp"
+#include "platform/Numbers.hpp"
 #include "report/ReportPeriod.hpp"
 
 namespace lumetra {
@@ -22,15 +23,15 @@ ExportFile ReportActions::exportCSV(const ExportRequest& request, Instant now) {
   if (!range) {
     throw badRequest("“" + label + "” isn't a range. Use All Time, Today, This Week, Last Week, This Month or Last Month.");
   }
-  const ExportBounds period = bounds(*range, now, control_.calendar());
+  const ExportBounds period = bounds(*range, now, calendar_);
   std::map<std::int64_t, Project> projects;
   for (auto& project : store_.projects(true)) projects.emplace(project.id, std::move(project));
   return {CSVExporter::csv(store_.sessions(std::nullopt, period.from, period.to), projects, store_.sourceIds(), now,
-                           control_.calendar())};
+                           calendar_)};
 }
 
 Report ReportActions::report(const ReportRequest& request, Instant now) {
-  const Calendar& calendar = control_.calendar();
+  const Calendar& calendar = calendar_;
   const std::string label = request.range.value_or("This Week");
   const auto period = ReportPeriod::parse(label, now, calendar);
   if (!period) {
@@ -44,7 +45,8 @@ Report ReportActions::report(const ReportRequest& request, Instant now) {
   std::optional<std::vector<std::int64_t>> only;
   if (request.projects) {
     only.emplace();
-    for (const auto& name : *request.projects) only->push_back(control_.findProject(name, "report").id);
+    const auto projects = store_.projects(true);
+    for (const auto& name : *request.projects) only->push_back(ControlHandler::findProject(projects, name, "report").id);
   }
   // All Time runs from the first session to now.
   Report report;
@@ -54,6 +56,12 @@ Report ReportActions::report(const ReportRequest& request, Instant now) {
   report.to = period->to.value_or(now);
   report.firstDay = dayLabel(report.from, calendar);
   report.lastDay = dayLabel(report.to - 1.0, calendar);
+  if (const auto count = ReportBucket::count(grouping, report.from, report.to, calendar); count > maxBuckets) {
+    const std::string unit = grouping == ReportGrouping::day ? "days" : "weeks";
+    throw badRequest("That's " + Numbers::grouped(static_cast<std::int64_t>(count)) + " " + unit + "; a report shows at most " +
+                     Numbers::grouped(maxBuckets) + ". Choose a shorter range" +
+                     (grouping == ReportGrouping::day ? ", or --by week." : "."));
+  }
   const auto buckets = ReportBucket::of(grouping, period->label, report.from, report.to, calendar);
   std::vector<std::pair<Instant, Instant>> spans;
   for (const auto& bucket : buckets) spans.emplace_back(bucket.from, bucket.to);

@@ -12,9 +12,9 @@ std::optional<std::optional<int>> parse(std::string_view text) {
   return std::optional<int>(port);
 }
 
-Choice choose(const std::optional<std::string>& variable, const std::optional<std::string>& setting) {
-  const bool fromVariable = variable && !variable->empty();
-  const std::optional<std::string>& chosen = fromVariable ? variable : setting;
+Choice choose(const std::optional<std::string>& environment, const std::optional<std::string>& stored) {
+  const bool fromVariable = environment && !environment->empty();
+  const std::optional<std::string>& chosen = fromVariable ? environment : stored;
   if (!chosen) return {defaultPort, std::nullopt};
   if (auto port = parse(*chosen)) return {*port, std::nullopt};
   const std::string source = fromVariable ? std::string(WindowPort::variable) : "The window's port setting";

@@ -20,7 +20,7 @@ struct Choice {
   std::optional<int> port;
   std::optional<std::string> problem;
 };
-[[nodiscard]] Choice choose(const std::optional<std::string>& variable, const std::optional<std::string>& setting);
+[[nodiscard]] Choice choose(const std::optional<std::string>& environment, const std::optional<std::string>& stored);
 // A port number from 0 to 65535, or "off" as nothing; no value for anything else.
 [[nodiscard]] std::optional<std::optional<int>> parse(std::string_view text);
 

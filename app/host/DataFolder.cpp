@@ -137,6 +137,7 @@ DataFolder::DataFolder(std::filesystem::path directory, bool scratch)
   for (const char* suffix : {"", "-wal", "-shm"}) (void)FileSystem::setMode(database.string() + suffix, 0600);
   try {
     store_ = std::make_unique<Store>(database.string());
+    reader_ = std::make_unique<Store>(database.string(), Database::readOnly);
   } catch (const DatabaseError& error) {
     throw CantStart(error.isDamage() ? damaged(error.message()) : error.description());
   }

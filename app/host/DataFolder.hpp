@@ -33,6 +33,9 @@ class DataFolder {
 
   [[nodiscard]] const std::filesystem::path& path() const { return path_; }
   [[nodiscard]] Store& store() { return *store_; }
+  // A second connection to the same database that only reads, for reports and exports on a
+  // thread of their own.
+  [[nodiscard]] Store& reader() { return *reader_; }
   // The sentence for a database found damaged, with what was found.
   [[nodiscard]] std::string damaged(const std::string& finding) const;
 
@@ -40,6 +43,7 @@ class DataFolder {
   std::filesystem::path path_;
   FileLock lock_;
   std::unique_ptr<Store> store_;
+  std::unique_ptr<Store> reader_;
 };
 
 }  // namespace lumetra

@@ -16,8 +16,9 @@ using Console::say;
 Host::Host(const std::filesystem::path& dataDirectory, bool scratch)
     : folder_(dataDirectory, scratch),
       tracker_(folder_.store(), folder_.store().idleTimeout(), Instant::now()),
-      actions_(tracker_),
+      actions_(tracker_, folder_.reader()),
       owner_(heartbeat, [this] { beat(); }),
+      reader_(std::chrono::hours(24), {}),
       desktop_(actions_, [this](OwnerQueue::Job job) { owner_.schedule(std::move(job)); },
                ProcessInfo::executable(nullptr).parent_path().parent_path() / "Resources" / "icons",
                [this] { (void)ProcessInfo::launch("xdg-open", {windowPage().string()}); }) {
@@ -32,8 +33,9 @@ Host::Host(const std::filesystem::path& dataDirectory, bool scratch)
 void Host::start() {
   const auto port = WindowPort::choose(UserFolders::environmentValue(WindowPort::variable),
                                        folder_.store().setting(std::string(WindowPort::setting)));
-  // From here on only the owner thread uses them.
+  // From here on only the owner thread uses them, and the reader thread the reader.
   folder_.store().owner().release();
+  folder_.reader().owner().release();
   window_ = openWindow(port);
   owner_.schedule([this] {
     // Said once: without a source of idle time, sessions only stop by hand or by sleep.
@@ -47,7 +49,7 @@ void Host::start() {
   });
   // The tray follows what a request changed, in a job of its own after the answer.
   sockets_.emplace(folder_.path(), actions_, ControlServer::Owner{[this](auto job) { owner_.schedule(std::move(job)); }},
-                   [this] { owner_.schedule([this] { desktop_.refreshTray(Instant::now()); }); });
+                   [this](auto job) { reader_.schedule(std::move(job)); }, [this] { owner_.schedule([this] { desktop_.refreshTray(Instant::now()); }); });
   try {
     sockets_->start();
   } catch (const std::exception& error) {
@@ -73,7 +75,11 @@ std::unique_ptr<WebServer> Host::openWindow(const WindowPort::Choice& choice) {
                                     return reply;
                                   });
     };
-    window = std::make_unique<WebServer>(actions_, relay, ControlHandler::response(ControlHandler::busy()));
+    const auto reads = [this](std::function<std::string()> work) {
+      return ControlServer::relay(ControlServer::busyTimeout, [this](auto job) { reader_.schedule(std::move(job)); },
+                                  std::move(work));
+    };
+    window = std::make_unique<WebServer>(actions_, relay, reads, ControlHandler::response(ControlHandler::busy()));
     if (auto problem = window->start(*choice.port)) {
       off = *problem;
       window.reset();
@@ -125,6 +131,7 @@ void Host::stop() {
   if (window_) FileSystem::removeFile(windowPage());
   window_.reset();
   owner_.stop();
+  reader_.stop();
 }
 
 std::filesystem::path Host::windowPage() const { return folder_.path() / std::string(Commands::windowPageName); }

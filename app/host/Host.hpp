@@ -18,8 +18,8 @@
 namespace lumetra {
 
 // Lumetra running on a data folder. Its parts are its members, in the order they start: the
-// folder (its lock and store), the tracker, the host's actions, the owner thread that alone uses
-// them, the desktop, the window and the sockets. The front ends and the owner thread stop first,
+// folder (its lock and stores), the tracker, the host's actions, the owner thread that alone uses
+// them and the reader thread beside it, the desktop, the window and the sockets. The front ends and the owner thread stop first,
 // then everything goes in reverse order.
 class Host {
  public:
@@ -48,6 +48,7 @@ class Host {
   Tracker tracker_;
   HostActions actions_;
   OwnerQueue owner_;
+  OwnerQueue reader_;  // reports and exports, on the folder's reader
   HostDesktop desktop_;
   std::unique_ptr<WebServer> window_;
   std::optional<HostSockets> sockets_;

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <vector>
 
+#include "cli/Commands.hpp"
 #include "platform/FileDescriptor.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "platform/SecureRandom.hpp"
@@ -125,8 +126,8 @@ struct WebServerCalls {
   }
 };
 
-WebServer::WebServer(HostActions& actions, Relay relay, std::string busyReply)
-    : actions_(actions), relay_(std::move(relay)), busy_(std::move(busyReply)),
+WebServer::WebServer(HostActions& actions, Relay relay, Relay reads, std::string busyReply)
+    : actions_(actions), relay_(std::move(relay)), reads_(std::move(reads)), busy_(std::move(busyReply)),
       token_(SecureRandom::hex(WebAccess::tokenBytes)) {}
 
 WebServer::~WebServer() {
@@ -223,8 +224,8 @@ std::optional<WebServer::Answer> WebServer::refusal(MHD_Connection* connection, 
 
 WebServer::Answer WebServer::answer(MHD_Connection* connection, const std::string& method, const std::string& url,
                                     Request& request) {
-  const auto relayed = [this](std::function<std::string()> work) {
-    const auto reply = relay_(std::move(work));
+  const auto relayed = [this](std::function<std::string()> work, const Relay* through = nullptr) {
+    const auto reply = (through ? *through : relay_)(std::move(work));
     return Answer{reply ? 200u : 503u, reply ? *reply : busy_, kJSON};
   };
   if (method == "POST") {
@@ -232,7 +233,8 @@ WebServer::Answer WebServer::answer(MHD_Connection* connection, const std::strin
       return relayed([this, &request] { return WindowRequests::control(actions_, std::move(request.body), Instant::now()); });
     }
     if (url == "/api/menu") {
-      return relayed([this, &request] { return WindowRequests::action(actions_, request.body, Instant::now()); });
+      return relayed([this, &request] { return WindowRequests::action(actions_, request.body, Instant::now()); },
+                     Commands::readsOnly(request.body) ? &reads_ : &relay_);
     }
     return Answer{404, "Not found.\n"};
   }
@@ -244,7 +246,7 @@ WebServer::Answer WebServer::answer(MHD_Connection* connection, const std::strin
     if (range.empty()) range = "All Time";
     std::optional<std::string> csv;
     std::string refusal;
-    const bool ran = relay_([&] {
+    const bool ran = reads_([&] {
                        try {
                          csv = actions_.perform(ExportRequest{range}, Instant::now()).csv;
                        } catch (const std::exception& failure) {

@@ -23,7 +23,8 @@ namespace lumetra {
 // cookie; changes come only as POSTs of JSON from the page's own origin. What one client may
 // take is bounded: connections, the memory of a request's headers, its body, and the time from
 // its first byte to the last of its answer. The requests' work runs on the owner thread through
-// `relay`, so the page never touches the store itself.
+// `relay` (what only reads on the reader's, through `reads`), so the page never touches the
+// store itself.
 class WebServer {
  public:
   // Runs a job on the owner thread and returns its bytes, or nothing when the owner was too
@@ -39,8 +40,9 @@ class WebServer {
   // From a request's first byte to its answer's last, however slowly it trickles, in seconds.
   static constexpr std::chrono::seconds requestDeadline{20};
 
-  // The page's requests are carried out by `actions`, on the owner thread through `relay`.
-  WebServer(HostActions& actions, Relay relay, std::string busyReply);
+  // The page's requests are carried out by `actions`, on the owner thread through `relay`, or
+  // through `reads` for a report or an export.
+  WebServer(HostActions& actions, Relay relay, Relay reads, std::string busyReply);
   ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
@@ -67,6 +69,7 @@ class WebServer {
 
   HostActions& actions_;
   Relay relay_;
+  Relay reads_;
   std::string busy_;
   std::string token_;
   int port_ = 0;

@@ -443,7 +443,7 @@ constexpr Row kRows[] = {
      .manual = "Sessions starting in _RANGE_ as CSV, to _FILE_ (*-o* or *--output*) or standard output. _RANGE_ is "
                "\"All Time\" (the default), Today, \"This Week\", \"Last Week\", \"This Month\" or \"Last Month\". "
                "*lumetra import* reads the file back.",
-     .example = "export \"Last Month\" -o last-month.csv", .brief = "Export sessions as CSV", .completes = {"All Time|Today|This Week|Last Week|This Month|Last Month"}, .host = &kHost<exportRequest, exported>},
+     .example = "export \"Last Month\" -o last-month.csv", .brief = "Export sessions as CSV", .completes = {"All Time|Today|This Week|Last Week|This Month|Last Month"}, .reads = true, .host = &kHost<exportRequest, exported>},
     {.words = "report", .programs = kApp, .section = Section::reports, .channel = Channel::host, .wire = "report",
      .most = 1, .options = {"--by", "--project"},
      .synopsis = "report [RANGE] [--by project|day|week] [--project NAME]...",
@@ -456,7 +456,7 @@ constexpr Row kRows[] = {
                "*yesterday*, \"This Year\", \"Last Year\", a day _YYYY-MM-DD_ or days _FROM_.._TO_ (both included). A "
                "session that crosses the range's edge counts only its part inside. With *--json*, every time is in "
                "seconds and the totals add up.",
-     .example = "report last-month --by week", .brief = "Time per project, day or week", .completes = {"All Time|Today|Yesterday|This Week|Last Week|This Month|Last Month|This Year|Last Year"}, .host = &kHost<reportRequest, S::report>},
+     .example = "report last-month --by week", .brief = "Time per project, day or week", .completes = {"All Time|Today|Yesterday|This Week|Last Week|This Month|Last Month|This Year|Last Year"}, .reads = true, .host = &kHost<reportRequest, S::report>},
     {.words = "convert", .programs = kApp, .section = Section::movingIn, .channel = Channel::local, .least = 2, .most = 2,
      .options = {"--output", "--skip-bad"},
      .wrongCount = "convert needs a format (toggl, clockify, timewarrior or watson) and the export's file.",
@@ -684,18 +684,30 @@ const Row* action(std::string_view wire) {
 
 std::span<const Arguments::Option> options(Program program) {
   static const auto known = [] {
-    std::map<Program, std::vector<Arguments::Option>> known;
+    std::map<Program, std::vector<Arguments::Option>> each;
     for (const Program p : {Program::tool, Program::app}) {
       for (const auto& option : kOptions) {
         const bool always = option.canonical == "--json" || option.canonical == "--help";
         const bool taken = std::any_of(std::begin(kRows), std::end(kRows),
                                        [&](const Row& row) { return row.in(p) && row.takes(option.canonical); });
-        if (always || taken) known[p].push_back(option);
+        if (always || taken) each[p].push_back(option);
       }
     }
-    return known;
+    return each;
   }();
   return known.at(program);
+}
+
+bool readsOnly(const std::string& request) {
+  try {
+    const JSON message = WireCoding::parse(request);
+    const auto name = message.is_object() ? message.find("action") : message.end();
+    if (name == message.end() || !name->is_string()) return false;
+    const Row* row = action(name->get_ref<const std::string&>());
+    return row && row->reads;
+  } catch (const WireError&) {
+    return false;
+  }
 }
 
 std::string serve(HostAPI& host, const std::string& request, Instant now, const Formatter* formatter) {

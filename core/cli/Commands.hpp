@@ -90,6 +90,7 @@ struct Row {
   std::array<std::string_view, 2> completes{};
   ControlRequest (*control)(const Arguments& arguments, const Context& context) = nullptr;
   bool readsFile = false;  // the first word names a file read into the request's csv
+  bool reads = false;      // a host action that only reads: carried out beside the owner thread
   const HostCalls* host = nullptr;
   Local local = Local::none;
 
@@ -104,6 +105,10 @@ struct Row {
 [[nodiscard]] const Row* action(std::string_view wire);
 // The options a program knows: those its rows take, --json and --help.
 [[nodiscard]] std::span<const Arguments::Option> options(Program program);
+
+// Whether a host action's request line names an action that only reads; false for one that
+// can't be read.
+[[nodiscard]] bool readsOnly(const std::string& request);
 
 // On the host: one host action's request line decoded, carried out by `host` and answered,
 // {"ok":true,"result":…}, with the sentence as "text" when `formatter` is given. Throws

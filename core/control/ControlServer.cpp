@@ -194,7 +194,9 @@ void ControlServer::dispatch(FileDescriptor connection, std::string request) {
   queued->deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(owner_.busyTimeout));
   queued_.push_back(queued);
-  owner_.schedule([this, queued] {
+  const bool reads = owner_.reader && owner_.reader->takes(queued->request);
+  queued->handler = reads ? &owner_.reader->handler : &handler_;
+  (reads ? owner_.reader->schedule : owner_.schedule)([this, queued] {
     {
       MutexLock lock(queued->lock);
       if (queued->taken) return;  // answered busy already; the server may be gone
@@ -236,10 +238,10 @@ std::optional<ControlServer::Clock::time_point> ControlServer::expireQueued() {
   return std::nullopt;
 }
 
-std::optional<std::string> ControlServer::reply(std::string& request) {
+std::optional<std::string> ControlServer::reply(const Handler& handler, std::string& request) {
   std::optional<std::string> reply;
   try {
-    reply = handler_(request);
+    reply = handler(request);
   } catch (const std::exception&) {
     // The handler answers every request itself; if it throws anyway, close without a word.
   }
@@ -250,7 +252,7 @@ std::optional<std::string> ControlServer::reply(std::string& request) {
 }
 
 void ControlServer::answerOnOwner(Queued& queued) {
-  if (auto answer = reply(queued.request)) {
+  if (auto answer = reply(*queued.handler, queued.request)) {
     const auto sent = Socket::writeLine(queued.connection.get(), *answer, false);
     if (sent < answer->size() + 1) {
       // The owner never waits for a reader: a worker sends the rest.

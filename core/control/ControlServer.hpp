@@ -48,10 +48,18 @@ class ControlServer {
   // A request at least this long hands its memory back to the system once answered.
   static constexpr std::size_t largeRequest = 1024 * 1024;
 
-  // The thread that alone runs the handler.
+  // A thread beside the owner for the requests that only read, so that the owner never waits
+  // for a long one: those `takes` says yes to are answered by `handler` there.
+  struct Reader {
+    Schedule schedule;
+    std::function<bool(const std::string& request)> takes;
+    Handler handler;
+  };
+  // The thread that alone runs the handler, and its reader if it has one.
   struct Owner {
     Schedule schedule;
     double busyTimeout = ControlServer::busyTimeout;
+    std::optional<Reader> reader = {};
   };
 
   // Touches nothing on disk. `busyReply` (no newline) answers requests beyond maxActive and
@@ -108,6 +116,7 @@ class ControlServer {
     FileDescriptor connection;
     std::string request;
     Clock::time_point deadline;
+    const Handler* handler = nullptr;
   };
 
   void dispatch(FileDescriptor connection, std::string request);
@@ -119,8 +128,8 @@ class ControlServer {
   void work();
   void send(Job job);
   // The handler's reply, if it gives one; the request's memory is handed back either way.
-  std::optional<std::string> reply(std::string& request);
-  // On the owner thread: the handler's reply, then what of it the socket takes at once.
+  static std::optional<std::string> reply(const Handler& handler, std::string& request);
+  // On the owner thread (or the reader's): the request's handler's reply, then what of it the socket takes at once.
   void answerOnOwner(Queued& queued);
   // Answers busy for queued requests whose time is up; the deadline of the next, if any.
   std::optional<Clock::time_point> expireQueued();

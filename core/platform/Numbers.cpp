@@ -31,4 +31,10 @@ std::optional<std::int64_t> wholeNumber(std::string_view text) { return whole<st
 
 std::optional<double> decimal(std::string_view text) { return whole<double>(text); }
 
+std::string grouped(std::int64_t number) {
+  std::string digits = std::to_string(number < 0 ? -number : number);
+  for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+  return (number < 0 ? "-" : "") + digits;
+}
+
 }  // namespace lumetra::Numbers

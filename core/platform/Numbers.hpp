@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lumetra::Numbers {
@@ -12,5 +13,8 @@ namespace lumetra::Numbers {
 
 // The whole text as a number in the C locale's form; no leading white space.
 [[nodiscard]] std::optional<double> decimal(std::string_view text);
+
+// The integer with its thousands grouped by commas: "3,652,059".
+[[nodiscard]] std::string grouped(std::int64_t number);
 
 }  // namespace lumetra::Numbers

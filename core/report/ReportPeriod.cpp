@@ -31,6 +31,7 @@ std::optional<Instant> dayStart(std::string_view text, const Calendar& calendar)
     return error == std::errc() && end == text.data() + at + count;
   };
   if (!number(0, 4, year) || !number(5, 2, month) || !number(8, 2, day)) return std::nullopt;
+  if (year < 1900 || year > 9998) return std::nullopt;
   return calendar.startOfDay(year, month, day);
 }
 
@@ -86,6 +87,20 @@ std::optional<ReportPeriod> ReportPeriod::parse(std::string_view range, Instant 
   if (!from || !lastDay || *lastDay < *from) return std::nullopt;
   return ReportPeriod{first == last ? first : first + " to " + last, *from,
                       calendar.startOfDay(calendar.addingDays(*lastDay, 1))};
+}
+
+std::size_t ReportBucket::count(ReportGrouping grouping, Instant from, Instant to, const Calendar& calendar) {
+  if (grouping == ReportGrouping::project || !(to > from)) return 1;
+  using namespace std::chrono;
+  const auto dayOf = [&](Instant instant) {
+    const auto p = calendar.parts(instant);
+    return sys_days{year(p.year) / month(static_cast<unsigned>(p.month)) / static_cast<unsigned>(p.day)};
+  };
+  const sys_days first = dayOf(from), last = dayOf(to - 1.0);
+  const auto days = (last - first).count() + 1;
+  if (grouping == ReportGrouping::day) return static_cast<std::size_t>(days);
+  const auto sinceMonday = static_cast<long>(weekday(first).iso_encoding()) - 1;
+  return static_cast<std::size_t>((days + sinceMonday + 6) / 7);
 }
 
 std::vector<ReportBucket> ReportBucket::of(ReportGrouping grouping, const std::string& label, Instant from, Instant to,

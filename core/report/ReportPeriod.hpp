@@ -17,7 +17,8 @@ struct ReportPeriod {
 
   // The period a typed range names around `now`, or nothing when it names none: the export's
   // ranges in any case, with "-" or "_" for spaces ("this-week"), "all", "yesterday", "this
-  // year", "last year", a day "YYYY-MM-DD", or days "FROM..TO" (TO included).
+  // year", "last year", a day "YYYY-MM-DD", or days "FROM..TO" (TO included). Days lie between
+  // the years 1900 and 9998, so that every time in an answer has four digits to its year.
   [[nodiscard]] static std::optional<ReportPeriod> parse(std::string_view range, Instant now, const Calendar& calendar);
 };
 
@@ -35,6 +36,8 @@ struct ReportBucket {
   // The buckets of [from, to) in the calendar's zone, daylight-saving changes included.
   [[nodiscard]] static std::vector<ReportBucket> of(ReportGrouping grouping, const std::string& label, Instant from,
                                                     Instant to, const Calendar& calendar);
+  // How many buckets of() would make, without making them.
+  [[nodiscard]] static std::size_t count(ReportGrouping grouping, Instant from, Instant to, const Calendar& calendar);
 };
 
 }  // namespace lumetra

@@ -31,6 +31,18 @@ Database::Database(const std::string& path) {
   }
 }
 
+Database::Database(const std::string& path, ReadOnly) {
+  sqlite3* handle = nullptr;
+  const int result = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+  if (result != SQLITE_OK) {
+    const std::string message = handle ? sqlite3_errmsg(handle) : "unknown error";
+    sqlite3_close(handle);
+    throw DatabaseError::open(message);
+  }
+  handle_ = handle;
+  sqlite3_busy_timeout(handle_, busyTimeoutMilliseconds);
+}
+
 namespace {
 bool isDamage(int result) { return (result & 0xFF) == SQLITE_CORRUPT || (result & 0xFF) == SQLITE_NOTADB; }
 }  // namespace

@@ -23,6 +23,11 @@ class Database {
 
   // Opens or creates the file. Throws DatabaseError (open, or step from a PRAGMA).
   explicit Database(const std::string& path);
+  // A second connection that only reads a file another connection keeps (WAL lets it read while
+  // the other writes), with the same busy time-out. Throws DatabaseError (open).
+  struct ReadOnly {};
+  static constexpr ReadOnly readOnly{};
+  Database(const std::string& path, ReadOnly);
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;

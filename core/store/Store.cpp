@@ -66,6 +66,8 @@ constexpr const char* kSpeedIndexes =
 
 Store::Store(const std::string& path) : db_(path) { migrate(); }
 
+Store::Store(const std::string& path, Database::ReadOnly readOnly) : db_(path, readOnly) {}
+
 void Store::migrate() {
   const auto rows = db_.query("PRAGMA user_version");
   const std::int64_t version = rows.empty() ? 0 : rows.front().integer("user_version");

@@ -75,6 +75,10 @@ class Store {
   // transaction. Throws DatabaseError; a failed step is rolled back and the next open resumes
   // from it. A file of a later version is used unchanged.
   explicit Store(const std::string& path);
+  // A store that only reads a file a store opened above keeps: for long reads (reports,
+  // exports) on a thread of their own while the other writes. Its writes fail. Nothing is
+  // migrated. Throws DatabaseError.
+  Store(const std::string& path, Database::ReadOnly readOnly);
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 

@@ -50,6 +50,9 @@ class ControlHandler {
   // ignoring case (all of Unicode). Throws ControlError badRequest ("<command> needs a project
   // name.") or unknownProject, naming the choices.
   [[nodiscard]] Project findProject(const std::optional<std::string>& name, std::string_view command);
+  // The same among projects already read, so that one request reads them once.
+  [[nodiscard]] static Project findProject(const std::vector<Project>& projects, const std::optional<std::string>& name,
+                                           std::string_view command);
 
  private:
   StatusResult status(Instant now);
@@ -61,9 +64,6 @@ class ControlHandler {
   SessionsResult sessions(const ControlRequest& request, Instant now);
   ImportReport importSessions(const ControlRequest& request, Instant now);
 
-  // Among projects already read, so that one request reads them once.
-  [[nodiscard]] static Project findProject(const std::vector<Project>& projects, const std::optional<std::string>& name,
-                                           std::string_view command);
   std::map<std::int64_t, std::string> projectNames();
   static std::map<std::int64_t, std::string> namesOf(std::vector<Project> projects);
   SessionInfo info(const WorkSession& session, const std::map<std::int64_t, std::string>& names, Instant now);

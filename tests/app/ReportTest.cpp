@@ -84,5 +84,26 @@ TEST_F(ReportTest, TablesLineUp) {
   EXPECT_EQ(output.err, "lumetra-app: --by takes project, day or week, not “hour”.\nRun “lumetra-app help” for usage.\n");
 }
 
+TEST_F(ReportTest, RangesItRefuses) {
+  const std::string notRange = "” isn't a range. Use All Time, Today, Yesterday, This Week, Last Week, This Month, Last "
+                               "Month, This Year, Last Year, a day YYYY-MM-DD or days FROM..TO.";
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {R"("range":"2000-01-01..2026-10-27","by":"day")",
+       "bad_request: That's 9,797 days; a report shows at most 5,000. Choose a shorter range, or --by week."},
+      {R"("range":"1900-01-01..2026-10-27","by":"week")",
+       "bad_request: That's 6,618 weeks; a report shows at most 5,000. Choose a shorter range."},
+      {R"("range":"2013-02-18..2026-10-27","by":"day")", "(ok)"},
+      {R"("range":"2013-02-17..2026-10-27","by":"day")",
+       "bad_request: That's 5,001 days; a report shows at most 5,000. Choose a shorter range, or --by week."},
+      {R"("range":"1900-01-01..9998-12-31")", "(ok)"},
+      {R"("range":"0001-01-01")", "bad_request: “0001-01-01" + notRange},
+      {R"("range":"9999-12-31")", "bad_request: “9999-12-31" + notRange},
+      {R"("range":"2026-02-30")", "bad_request: “2026-02-30" + notRange},
+  };
+  for (const auto& [fields, expected] : cases) {
+    EXPECT_EQ(refusal(R"({"action":"report",)" + fields + "}", now), expected) << fields;
+  }
+}
+
 }  // namespace
 }  // namespace lumetra

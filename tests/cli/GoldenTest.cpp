@@ -42,20 +42,24 @@ TEST_P(GoldenTest, PrintsAndSendsWhatTheTranscriptSays) {
     SCOPED_TRACE(step.where);
     std::vector<std::string> sent;
     const Output output = run(step, sent);
-    if (step.request) EXPECT_EQ(sent, std::vector{*step.request});
+    if (step.request) {
+      EXPECT_EQ(sent, std::vector{*step.request});
+    }
     if (step.request && !step.reply) continue;
     EXPECT_EQ(output, (Output{step.status, step.out, step.err}));
-    if (!step.reply) EXPECT_TRUE(sent.empty());
+    if (!step.reply) {
+      EXPECT_TRUE(sent.empty());
+    }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Transcripts, GoldenTest, testing::Values("usage.t", "requests.t", "failures.t", "text.t", "import.t"),
-                         [](const auto& info) { return info.param.substr(0, info.param.find('.')); });
+                         [](const auto& test) { return test.param.substr(0, test.param.find('.')); });
 
 TEST(CommandLineTest, HelpInEveryForm) {
   const Transport none = [](const std::string&) -> std::string { throw std::logic_error("sent"); };
   const Output help = run({"lumetra", "help"}, none);
-  for (const std::vector<std::string> words : {std::vector<std::string>{"lumetra"}, {"lumetra", "--help"},
+  for (const std::vector<std::string>& words : {std::vector<std::string>{"lumetra"}, {"lumetra", "--help"},
                                               {"lumetra", "-h"}, {"lumetra", "status", "--help"}, {"lumetra", "--json"},
                                               {"lumetra", "-h", "--", "x"}}) {
     EXPECT_EQ(run(words, none), help) << words.back();

@@ -184,6 +184,28 @@ TEST_F(ControlServerTest, RequestsBeyondTheLimitAreAnsweredBusy) {
   for (auto& reply : held) EXPECT_EQ(reply.get(), "done");
 }
 
+// Given a read held on the reader thread, expect other requests still answered on the owner's,
+// and the read answered by its own handler once let go.
+TEST_F(ControlServerTest, ReadsGoToTheReaderAndHoldNobodyUp) {
+  std::promise<void> release;
+  auto released = release.get_future().share();
+  OwnerQueue reader{std::chrono::hours(1), nullptr};
+  auto owner = onOwner();
+  owner.reader = ControlServer::Reader{[&](auto job) { reader.schedule(std::move(job)); },
+                                       [](const std::string& request) { return request == "report"; },
+                                       [&](const std::string&) {
+                                         released.wait();
+                                         return std::string("read");
+                                       }};
+  ControlServer server(socketPath(), [](const std::string& request) { return "owner:" + request; }, "busy", owner);
+  server.start();
+  auto read = std::async(std::launch::async, [this] { return ControlClient::exchange("report", socketPath(), 10); });
+  while (server.TEST_requestsInHand() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(ControlClient::exchange("status", socketPath(), 5), "owner:status");
+  release.set_value();
+  EXPECT_EQ(read.get(), "read");
+}
+
 // Given a client running as another user, expect the connection closed without a reply.
 TEST_F(ControlServerTest, OtherUsersAreTurnedAway) {
   if (::getuid() != 0) GTEST_SKIP() << "needs root to act as another user";

@@ -16,7 +16,8 @@ class ActionsFixture : public StoreFixture {
   void makeTracker(Instant now) {
     actions.reset();
     tracker = std::make_unique<Tracker>(store(), 600, now);
-    actions = std::make_unique<HostActions>(*tracker);
+    if (!reader) reader = std::make_unique<Store>(path(), Database::readOnly);
+    actions = std::make_unique<HostActions>(*tracker, *reader);
   }
 
   // The reply to one request line: a control request when it names a "command", else a host
@@ -43,6 +44,7 @@ class ActionsFixture : public StoreFixture {
   }
 
   std::unique_ptr<Tracker> tracker;
+  std::unique_ptr<Store> reader;  // what reports read, as on the host
   std::unique_ptr<HostActions> actions;
 };
 
