@@ -88,7 +88,9 @@ bool skipValue(std::string_view xml, std::size_t& at, const Tag& opening) {
   return true;
 }
 
-std::optional<std::string> lookUp(std::string_view xml, std::string_view key) {
+}  // namespace
+
+std::optional<std::string> stringIn(std::string_view xml, std::string_view key) {
   std::size_t at = 0;
   const auto plist = nextTag(xml, at), dict = nextTag(xml, at);
   if (!plist || plist->name != "plist" || !dict || dict->name != "dict" || dict->closing || dict->empty) {
@@ -114,8 +116,6 @@ std::optional<std::string> lookUp(std::string_view xml, std::string_view key) {
   }
 }
 
-}  // namespace
-
 std::optional<std::string> string(const std::filesystem::path& file, const char* key) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return std::nullopt;
@@ -124,7 +124,7 @@ std::optional<std::string> string(const std::filesystem::path& file, const char*
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<std::size_t>(in.gcount()));
   if (bytes.size() > maxFileSize) return std::nullopt;
-  return lookUp(bytes, key);
+  return stringIn(bytes, key);
 }
 
 }  // namespace lumetra::PropertyList

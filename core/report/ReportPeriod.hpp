@@ -36,7 +36,8 @@ struct ReportBucket {
   // The buckets of [from, to) in the calendar's zone, daylight-saving changes included.
   [[nodiscard]] static std::vector<ReportBucket> of(ReportGrouping grouping, const std::string& label, Instant from,
                                                     Instant to, const Calendar& calendar);
-  // How many buckets of() would make, without making them.
+  // How many buckets of() would make, without making them: by the calendar's dates, so a day a
+  // zone skipped (Samoa's 2011-12-30) counts.
   [[nodiscard]] static std::size_t count(ReportGrouping grouping, Instant from, Instant to, const Calendar& calendar);
 };
 
