@@ -28,6 +28,9 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// Digits start at `at`: from_chars would take a sign too ("09:-5").
+bool digitAt(std::string_view text, std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; }
+
 // The numbers of a text made of digit groups and one kind of separator: "03/04/2026" → 3, 4, 2026.
 std::optional<std::array<int, 3>> threeNumbers(std::string_view text, char& separator) {
   std::array<int, 3> numbers{};
@@ -40,6 +43,7 @@ std::optional<std::array<int, 3>> threeNumbers(std::string_view text, char& sepa
       }
       separator = text[at++];
     }
+    if (!digitAt(text, at)) return std::nullopt;
     const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), numbers[i]);
     if (error != std::errc() || end == text.data() + at || end - (text.data() + at) > 4) return std::nullopt;
     at = static_cast<std::size_t>(end - text.data());
@@ -79,6 +83,7 @@ std::optional<int> duration(std::string_view text) {
   std::size_t at = 0;
   for (std::size_t i = 0; i < 3; ++i) {
     if (i > 0 && (at >= text.size() || text[at++] != ':')) return std::nullopt;
+    if (!digitAt(text, at)) return std::nullopt;
     const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), parts[i]);
     const auto digits = end - (text.data() + at);
     if (error != std::errc() || digits == 0 || (i > 0 && digits != 2)) return std::nullopt;
@@ -107,6 +112,7 @@ std::optional<Clock> clock(std::string_view text) {
       if (text[at] != ':') return std::nullopt;
       ++at;
     }
+    if (!digitAt(text, at)) return std::nullopt;
     const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), *parts[i]);
     const auto digits = end - (text.data() + at);
     if (error != std::errc() || digits == 0 || digits > 2 || (i > 0 && digits != 2)) return std::nullopt;

@@ -241,7 +241,9 @@ struct DesktopEvents::State : std::enable_shared_from_this<DesktopEvents::State>
   }
 
   void dropLost(Clock::time_point now) {
-    if (session.lost(now)) tray.reset();
+    // The tray goes before the connection it lives on.
+    if (session.bus && sd_bus_is_open(session.bus.get()) <= 0) tray.reset();
+    (void)session.lost(now);
     (void)system.lost(now);
     idleTime->reconnect(session.bus.get(), system.bus.get());
   }

@@ -96,6 +96,9 @@ TEST(ConverterTest, DamagedAndDoubtfulExports) {
       // A day or month past 255 isn't taken modulo a byte.
       {Format::toggl, head + "A,,2026-03-260,09:00:00,2026-03-260,10:00:00,,1\n",
        "!2: Start date “2026-03-260” isn't a date.\n!2: End date “2026-03-260” isn't a date.\n"},
+      // A sign isn't a digit: "-5" minutes is no time (found by fuzzing).
+      {Format::toggl, head + "A,,2026-03-12,09:-5:00,2026-03-12,10:00:00,,1\n",
+       "!2: Start time “09:-5:00” isn't a time.\n"},
       // The last row cut off before its End cells is damaged, not a running timer.
       {Format::toggl, head + "A,,2026-12-02,09:00:00,2026-12-02,10:00:00,,1\nA,,2026-12-02,08:0",
        "A|2026-12-02 09:00:00|2026-12-02 10:00:00||toggl:1\n!3: This row stops after 4 of its 8 columns: the file looks "

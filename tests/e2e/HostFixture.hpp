@@ -29,9 +29,12 @@ class HostFixture : public testing::Test {
     ASSERT_TRUE(waitForPath(data() / "lumetra.sock")) << log();
   }
   std::filesystem::path data() const { return folder / dataName; }
+  std::map<std::string, std::string> extraEnvironment;  // for the host and the programs alike
   std::map<std::string, std::string> environment() const {
-    return {{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""},     {"TZ", hostZone}, {"LUMETRA_WEB_PORT", webPort},
-            {"DBUS_SESSION_BUS_ADDRESS", bus},       {"DBUS_SYSTEM_BUS_ADDRESS", bus}};
+    auto env = extraEnvironment;
+    env.insert({{"LUMETRA_DATA_DIR", data().string()}, {"DISPLAY", ""},     {"TZ", hostZone}, {"LUMETRA_WEB_PORT", webPort},
+                {"DBUS_SESSION_BUS_ADDRESS", bus},       {"DBUS_SYSTEM_BUS_ADDRESS", bus}});
+    return env;
   }
   // The tool, with the host's environment and any variables given here on top.
   ProcessResult tool(const std::vector<std::string>& arguments, const std::string& input = {},
