@@ -108,7 +108,7 @@ const std::map<std::string_view, std::string_view> kValueKinds{
     {"--project", "@project"}, {"--output", "@file"},        {"--by", "project|day|week"},
     {"--since", "today|yesterday"}, {"--until", "today|yesterday"}, {"--description", ""},
     {"--limit", ""},           {"--start", ""},              {"--end", ""},
-    {"--first", ""},           {"--second", ""},
+    {"--first", ""},           {"--second", ""},             {"--name", ""},
 };
 
 std::string valueTable() {

@@ -2,13 +2,14 @@
 
 namespace lumetra {
 
-HostActions::HostActions(Tracker& tracker, Store& reader)
+HostActions::HostActions(Tracker& tracker, Store& reader, SyncEngine& sync)
     : tracker_(tracker),
       control_(tracker),
       projects_(control_),
       sessions_(control_),
       settings_(tracker),
-      reports_(reader, control_.calendar()) {}
+      reports_(reader, control_.calendar()),
+      sync_(sync, tracker, control_.calendar()) {}
 
 StopResult HostActions::stop(Instant now) {
   return std::get<StopResult>(control_.perform(ControlRequest(ControlCommand::stop), now));
@@ -49,5 +50,14 @@ WindowAddress HostActions::perform(const WindowRequest&, Instant) { return setti
 
 ExportFile HostActions::perform(const ExportRequest& request, Instant now) { return reports_.exportCSV(request, now); }
 Report HostActions::perform(const ReportRequest& request, Instant now) { return reports_.report(request, now); }
+
+SyncEnabled HostActions::perform(const SyncEnable& request, Instant now) { return sync_.enable(request, now); }
+SyncStatus HostActions::perform(const SyncStatusRequest&, Instant now) { return sync_.status(now); }
+SyncDone HostActions::perform(const SyncNow&, Instant now) { return sync_.now(now); }
+SyncConflicts HostActions::perform(const SyncConflictsRequest&, Instant) { return sync_.conflicts(); }
+SyncResolved HostActions::perform(const SyncResolve& request, Instant now) { return sync_.resolve(request, now); }
+SyncForgotten HostActions::perform(const SyncForget& request, Instant now) { return sync_.forget(request, now); }
+SyncDisabled HostActions::perform(const SyncDisable&, Instant) { return sync_.disable(); }
+SyncOneTimerSetting HostActions::perform(const SyncOneTimer& request, Instant) { return sync_.oneTimer(request); }
 
 }  // namespace lumetra

@@ -6,6 +6,7 @@
 #include "actions/ReportActions.hpp"
 #include "actions/SessionActions.hpp"
 #include "actions/SettingActions.hpp"
+#include "actions/SyncActions.hpp"
 #include "control/HostAPI.hpp"
 #include "tracking/ControlHandler.hpp"
 #include "tracking/Tracker.hpp"
@@ -19,11 +20,12 @@ namespace lumetra {
 // same file) on the thread that owns it; a refusal is thrown (see ControlHandler::controlError).
 class HostActions final : public HostAPI {
  public:
-  HostActions(Tracker& tracker, Store& reader);
+  HostActions(Tracker& tracker, Store& reader, SyncEngine& sync);
 
   [[nodiscard]] Tracker& tracker() { return tracker_; }
   [[nodiscard]] ControlHandler& control() { return control_; }
   [[nodiscard]] SettingActions& settings() { return settings_; }
+  [[nodiscard]] SyncActions& sync() { return sync_; }
 
   // The tool's commands.
   ControlResult perform(const ControlRequest& request, Instant now) { return control_.perform(request, now); }
@@ -49,6 +51,14 @@ class HostActions final : public HostAPI {
   WindowAddress perform(const WindowRequest& request, Instant now) override;
   ExportFile perform(const ExportRequest& request, Instant now) override;
   Report perform(const ReportRequest& request, Instant now) override;
+  SyncEnabled perform(const SyncEnable& request, Instant now) override;
+  SyncStatus perform(const SyncStatusRequest& request, Instant now) override;
+  SyncDone perform(const SyncNow& request, Instant now) override;
+  SyncConflicts perform(const SyncConflictsRequest& request, Instant now) override;
+  SyncResolved perform(const SyncResolve& request, Instant now) override;
+  SyncForgotten perform(const SyncForget& request, Instant now) override;
+  SyncDisabled perform(const SyncDisable& request, Instant now) override;
+  SyncOneTimerSetting perform(const SyncOneTimer& request, Instant now) override;
 
  private:
   Tracker& tracker_;
@@ -57,6 +67,7 @@ class HostActions final : public HostAPI {
   SessionActions sessions_;
   SettingActions settings_;
   ReportActions reports_;
+  SyncActions sync_;
 };
 
 }  // namespace lumetra

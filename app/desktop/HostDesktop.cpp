@@ -53,6 +53,8 @@ std::string HostDesktop::whatStopped(HostActions& actions, const AutoStopEvent& 
       return "Stopped " + name + at + ", when the computer went to sleep.";
     case EndReason::recovered:
       return "Stopped " + name + at + ", where it was last active before Lumetra closed.";
+    case EndReason::switched:
+      return "Stopped " + name + at + ": tracking started on " + event.by.value_or("another computer") + ".";
     default:
       return "Stopped " + name + at + ", the last input before " +
              Formatter::duration(static_cast<std::int64_t>(event.retracted)) + " without any.";
@@ -119,6 +121,13 @@ void HostDesktop::refreshTray(Instant now) {
     tray.tooltip = tray.line;
   } else {
     tray.line = tray.tooltip = "Not tracking";
+    // A session running on another computer is the one to see.
+    const auto elsewhere = actions_.sync().engine().elsewhere(actions_.control().calendar());
+    if (!elsewhere.empty() && elsewhere.front().running) {
+      const auto& running = *elsewhere.front().running;
+      const auto since = running.find(" since ");
+      tray.line = tray.tooltip = running.substr(0, since) + " on " + elsewhere.front().name + running.substr(since);
+    }
   }
   if (const auto last = tracker.resumableSession(now)) {
     if (const auto project = store.project(last->projectId)) tray.resumeProject = project->name;

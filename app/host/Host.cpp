@@ -7,6 +7,7 @@
 #include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "platform/UserFolders.hpp"
+#include "sync/Syncthing.hpp"
 
 namespace lumetra {
 
@@ -16,9 +17,11 @@ using Console::say;
 Host::Host(const std::filesystem::path& dataDirectory, bool scratch)
     : folder_(dataDirectory, scratch),
       tracker_(folder_.store(), folder_.store().idleTimeout(), Instant::now()),
-      actions_(tracker_, folder_.reader()),
+      sync_(folder_.store(), folder_.path()),
+      actions_(tracker_, folder_.reader(), sync_),
       owner_(heartbeat, [this] { beat(); }),
       reader_(std::chrono::hours(24), {}),
+      pacer_([this] { owner_.schedule([this] { sync(); }); }),
       desktop_(actions_, [this](OwnerQueue::Job job) { owner_.schedule(std::move(job)); },
                ProcessInfo::executable(nullptr).parent_path().parent_path() / "Resources" / "icons",
                [this] { (void)ProcessInfo::launch("xdg-open", {windowPage().string()}); }) {
@@ -43,13 +46,19 @@ void Host::start() {
     actions_.settings().setInputSeen(seen);
     if (!seen) say(Sentences::unseenInput);
     desktop_.setWindowOpen(window_ != nullptr);
+    actions_.sync().problems = [](const std::string& problem) { complain("Sync: " + problem); };
+    actions_.sync().rescan = [](const std::filesystem::path& folder) { return Syncthing::rescan(folder); };
+    sync();
     if (const auto& event = tracker_.recoveryEvent()) desktop_.announce(*event);
     desktop_.refreshTray(Instant::now());
     beating_ = true;
   });
   // The tray follows what a request changed, in a job of its own after the answer.
   sockets_.emplace(folder_.path(), actions_, ControlServer::Owner{[this](auto job) { owner_.schedule(std::move(job)); }},
-                   [this](auto job) { reader_.schedule(std::move(job)); }, [this] { owner_.schedule([this] { desktop_.refreshTray(Instant::now()); }); });
+                   [this](auto job) { reader_.schedule(std::move(job)); }, [this] {
+                     pacer_.changed();
+                     owner_.schedule([this] { desktop_.refreshTray(Instant::now()); });
+                   });
   try {
     sockets_->start();
   } catch (const std::exception& error) {
@@ -70,6 +79,7 @@ std::unique_ptr<WebServer> Host::openWindow(const WindowPort::Choice& choice) {
                                     const auto before = folder_.store().revision();
                                     std::string reply = work();
                                     if (folder_.store().revision() != before) {
+                                      pacer_.changed();
                                       owner_.schedule([this] { desktop_.refreshTray(Instant::now()); });
                                     }
                                     return reply;
@@ -108,6 +118,8 @@ void Host::beat() {
     actions_.settings().setInputSeen(idle.has_value());
     if (const auto event = tracker_.tick(now, idle.value_or(0))) desktop_.announce(*event);
     desktop_.refreshTray(now);
+    // Changes made here another way (the tray, an automatic stop) are written out soon.
+    if (folder_.store().revision() != syncedRevision_) pacer_.changed();
   } catch (const DatabaseError& error) {
     if (!error.isDamage()) return complain(error.description());
     // Said once; writing on would only make it worse, so the host stops as on SIGTERM.
@@ -116,6 +128,23 @@ void Host::beat() {
     ProcessInfo::requestStop();
   } catch (const std::exception& error) {
     complain(describe(error));
+  }
+}
+
+void Host::sync() {
+  if (damaged_) return;
+  try {
+    if (!sync_.enabled()) {
+      syncedRevision_ = folder_.store().revision();
+      return;
+    }
+    const Instant now = Instant::now();
+    if (const auto event = actions_.sync().cycle(now)) desktop_.announce(*event);
+    syncedRevision_ = folder_.store().revision();
+    desktop_.refreshTray(now);
+    pacer_.watch(sync_.watched());
+  } catch (const std::exception& error) {
+    complain("Sync: " + describe(error));
   }
 }
 

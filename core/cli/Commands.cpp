@@ -40,7 +40,7 @@ constexpr Arguments::Option kOptions[] = {
     {"--output", "--output", true},           {"-o", "--output", true},         {"--by", "--by", true},
     {"--json", "--json", false},              {"--all", "--all", false},        {"--help", "--help", false},
     {"-h", "--help", false},                  {"--dry-run", "--dry-run", false}, {"--allow-overlaps", "--allow-overlaps", false},
-    {"--skip-bad", "--skip-bad", false},
+    {"--skip-bad", "--skip-bad", false},      {"--name", "--name", true},
 };
 
 // Words people give
@@ -217,6 +217,32 @@ ReportRequest reportRequest(const Arguments& arguments, const Context&) {
   }
   auto projects = arguments.values("--project");
   return {word(arguments.positionals(), 1), by, projects.empty() ? std::nullopt : std::optional(std::move(projects))};
+}
+
+template <class Request>
+Request nothing(const Arguments&, const Context&) {
+  return {};
+}
+
+SyncEnable syncEnable(const Arguments& arguments, const Context&) {
+  return {arguments.positionals()[2], arguments.value("--name"), arguments.has("--dry-run")};
+}
+
+SyncResolve syncResolve(const Arguments& arguments, const Context&) {
+  const auto& words = arguments.positionals();
+  const auto id = wholeNumber(words[2]);
+  if (!id || *id <= 0) {
+    throw UsageError(curlyQuoted(words[2]) + " isn't a conflict's number. “lumetra-app sync conflicts” lists them.");
+  }
+  return {*id, words[3], word(words, 4)};
+}
+
+SyncForget syncForget(const Arguments& arguments, const Context&) { return {arguments.positionals()[2]}; }
+
+SyncOneTimer syncOneTimer(const Arguments& arguments, const Context&) {
+  const auto given = word(arguments.positionals(), 2);
+  if (given && *given != "on" && *given != "off") throw UsageError("sync one-timer takes on or off, not " + curlyQuoted(*given) + ".");
+  return {given ? std::optional(*given == "on") : std::nullopt};
 }
 
 // What some actions do besides saying so
@@ -457,6 +483,60 @@ constexpr Row kRows[] = {
                "session that crosses the range's edge counts only its part inside. With *--json*, every time is in "
                "seconds and the totals add up.",
      .example = "report last-month --by week", .brief = "Time per project, day or week", .completes = {"All Time|Today|Yesterday|This Week|Last Week|This Month|Last Month|This Year|Last Year"}, .reads = true, .host = &kHost<reportRequest, S::report>},
+    {.words = "sync enable", .programs = kApp, .section = Section::sync, .channel = Channel::host, .wire = "sync-enable",
+     .least = 1, .most = 1, .options = {"--name", "--dry-run"}, .needs = "a folder that a sync engine keeps equal",
+     .synopsis = "sync enable FOLDER [--name NAME] [--dry-run]",
+     .summary = {"Share this computer's history through FOLDER, which", "Syncthing (or any folder sync) keeps equal on your",
+                 "computers. --dry-run shows what the first sync would bring"},
+     .manual = "Share this computer's history through _FOLDER_ (made if missing), which Syncthing or any folder sync "
+               "keeps equal on your computers: this computer writes its changes there, in a log of its own, and merges "
+               "what the others wrote. *--name* names this computer (its host name by default). *--dry-run* shows what "
+               "the first sync would bring from each other computer and changes nothing. See *SEVERAL COMPUTERS*.",
+     .example = "sync enable ~/Sync/Lumetra --dry-run", .brief = "Sync this computer through a folder",
+     .completes = {"@file"}, .host = &kHost<syncEnable, S::syncEnabled>},
+    {.words = "sync status", .programs = kApp, .section = Section::sync, .channel = Channel::host, .wire = "sync-status",
+     .synopsis = "sync status", .summary = {"This computer, the folder, and what each other computer", "last wrote and tracks"},
+     .manual = "This computer's name, the folder and the sync engine found there, and for each other computer when it "
+               "last wrote, what isn't read yet, what it is tracking and whether its clock is off; changes not yet "
+               "written, and conflicts.",
+     .example = "sync status", .brief = "Show how syncing goes", .host = &kHost<nothing<SyncStatusRequest>, S::syncStatus>},
+    {.words = "sync now", .programs = kApp, .section = Section::sync, .channel = Channel::host, .wire = "sync-now",
+     .synopsis = "sync now", .summary = {"Write and read now, asking Syncthing to look at once"},
+     .manual = "Write what is waiting, ask a running Syncthing to look at the folder at once, and read what the "
+               "others wrote. Lumetra also does this by itself after every change and whenever the folder changes.",
+     .example = "sync now", .brief = "Sync now", .host = &kHost<nothing<SyncNow>, S::syncDone>},
+    {.words = "sync conflicts", .programs = kApp, .section = Section::sync, .channel = Channel::host,
+     .wire = "sync-conflicts", .synopsis = "sync conflicts",
+     .summary = {"What two computers did that needs a look, with its fixes"},
+     .manual = "What two computers did that needs a look (an edit of something deleted elsewhere, a project deleted "
+               "while another computer tracked in it, two projects of one name, overlapping sessions), each with its "
+               "number and its fixes.",
+     .example = "sync conflicts", .brief = "List sync conflicts", .host = &kHost<nothing<SyncConflictsRequest>, S::syncConflicts>},
+    {.words = "sync resolve", .programs = kApp, .section = Section::sync, .channel = Channel::host,
+     .wire = "sync-resolve", .least = 2, .most = 3, .needs = "a conflict's number and a fix",
+     .synopsis = "sync resolve N FIX [NAME]",
+     .summary = {"Fix conflict N: restore, keep, rename NAME, merge, trim", "or delete, as the conflict offers"},
+     .manual = "Fix conflict _N_ with one of the fixes it offers: *restore* (what was changed elsewhere comes back), "
+               "*keep* (as it is), *rename* _NAME_, *merge* (two projects become one), *trim* (the session made later "
+               "gives way) or *delete* (it goes).",
+     .example = "sync resolve 3 restore", .brief = "Fix a sync conflict", .host = &kHost<syncResolve, S::syncResolved>},
+    {.words = "sync forget", .programs = kApp, .section = Section::sync, .channel = Channel::host, .wire = "sync-forget",
+     .least = 1, .most = 1, .needs = "the name of another computer", .synopsis = "sync forget COMPUTER",
+     .summary = {"A lost computer: its running session ends at its last", "activity, and it is no longer listed"},
+     .manual = "A computer that is gone: the session it was tracking ends at its last reported activity, and it is no "
+               "longer listed until it writes again.",
+     .example = "sync forget Desktop", .brief = "Forget a lost computer", .host = &kHost<syncForget, S::syncForgotten>},
+    {.words = "sync one-timer", .programs = kApp, .section = Section::sync, .channel = Channel::host,
+     .wire = "sync-one-timer", .most = 1, .synopsis = "sync one-timer [on|off]",
+     .summary = {"Whether starting here stops a session running elsewhere"},
+     .manual = "Show, or set, whether starting a session here stops one running on another computer (on by default).",
+     .example = "sync one-timer off", .brief = "One timer on every computer, or not", .completes = {"on|off"},
+     .host = &kHost<syncOneTimer, S::syncOneTimer>},
+    {.words = "sync disable", .programs = kApp, .section = Section::sync, .channel = Channel::host,
+     .wire = "sync-disable", .bare = true, .synopsis = "sync disable",
+     .summary = {"Stop syncing; everything stays here and in the folder"},
+     .manual = "Stop writing to and reading from the folder. Everything stays here, and in the folder.",
+     .example = "sync disable", .brief = "Stop syncing", .host = &kHost<nothing<SyncDisable>, S::syncDisabled>},
     {.words = "convert", .programs = kApp, .section = Section::movingIn, .channel = Channel::local, .least = 2, .most = 2,
      .options = {"--output", "--skip-bad"},
      .wrongCount = "convert needs a format (toggl, clockify, timewarrior or watson) and the export's file.",
@@ -570,6 +650,7 @@ std::string appUsage() {
       {Section::window, "Window:", ""},
       {Section::exports, "Export:", ""},
       {Section::reports, "Reports:", ""},
+      {Section::sync, "Several computers:", ""},
       {Section::movingIn, "Moving in (works without a running Lumetra):", ""},
       {Section::integration, "Integration (these work without a running Lumetra):", ""},
       {Section::commands, "", ""},

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Error.hpp"
+#include "platform/Numbers.hpp"
 #include "platform/UnicodeText.hpp"
 
 namespace lumetra::Sentences {
@@ -143,6 +144,113 @@ std::string report(const Report& report, const Formatter&) {
     text += Formatter::trimmingTrailingSpaces(line);
   }
   return text;
+}
+
+namespace {
+
+std::string counted(std::int64_t count, const char* one, const char* many) {
+  return Numbers::grouped(count) + " " + (count == 1 ? one : many);
+}
+
+constexpr std::string_view kSyncOff = "Sync is off. Turn it on with “lumetra-app sync enable FOLDER”.";
+
+}  // namespace
+
+std::string syncTally(const SyncTally& tally) {
+  std::string line = tally.computer + ": " + counted(tally.sessions, "session", "sessions") + ", " +
+                     Numbers::grouped(tally.alreadyHere) + " already here, " + Numbers::grouped(tally.added) + " new";
+  if (tally.projectsMerged) line += "; " + counted(tally.projectsMerged, "project", "projects") + " merged by name";
+  if (tally.overlaps) line += "; " + counted(tally.overlaps, "overlap", "overlaps");
+  if (tally.conflicts) line += "; " + counted(tally.conflicts, "conflict", "conflicts");
+  return line;
+}
+
+std::string syncEnabled(const SyncEnabled& enabled, const Formatter&) {
+  if (enabled.already) {
+    return "This computer, " + curlyQuoted(enabled.name) + ", already syncs through " + enabled.folder + ".";
+  }
+  std::string text = enabled.dryRun ? "If this computer, " + curlyQuoted(enabled.name) + ", joined " + enabled.folder + ":"
+                                    : "This computer, " + curlyQuoted(enabled.name) + ", now syncs through " +
+                                          enabled.folder + ".";
+  if (enabled.computers.empty()) {
+    text += enabled.dryRun ? " No other computer has written there yet."
+                           : " No other computer has written there yet: run “lumetra-app sync enable FOLDER” on each "
+                             "of them, with the folder as it is there.";
+  }
+  for (const auto& tally : enabled.computers) text += "\n  " + syncTally(tally);
+  if (enabled.dryRun) text += "\nNothing was changed.";
+  return text;
+}
+
+std::string syncStatus(const SyncStatus& status, const Formatter& formatter) {
+  if (!status.enabled) return std::string(kSyncOff);
+  std::string text = "This computer: " + status.name + " (" + status.computer.substr(0, 8) + ")\n";
+  text += "Folder: " + status.folder + (status.engine == "Syncthing" ? " (kept by Syncthing)" : " (no sync engine found above it)") + "\n";
+  if (status.computers.empty()) {
+    text += "No other computer has written to the folder yet.";
+  } else {
+    text += "Other computers:";
+    for (const auto& peer : status.computers) {
+      text += "\n  " + peer.name + ": ";
+      if (peer.forgotten) {
+        text += "forgotten";
+        continue;
+      }
+      if (peer.laterFormat) {
+        text += "writes in a later format; update Lumetra here to read it";
+        continue;
+      }
+      text += peer.lastWritten ? "last wrote " + formatter.time(*peer.lastWritten) : "nothing written yet";
+      text += peer.behind ? ", " + counted(peer.behind, "record", "records") + " not read yet" : ", all read";
+      if (peer.running) text += "; tracking " + *peer.running;
+      if (peer.clockAhead > 0) {
+        text += "; its clock is " + Numbers::grouped(static_cast<std::int64_t>(peer.clockAhead / 60 + 0.5)) +
+                " minutes ahead";
+      }
+    }
+  }
+  text += "\nWaiting to be written: " + counted(status.pending, "change", "changes");
+  if (status.conflicts) text += "\nConflicts: " + Numbers::grouped(status.conflicts) + " (lumetra-app sync conflicts)";
+  if (status.badLines) text += "\nLines that couldn't be read: " + Numbers::grouped(status.badLines);
+  if (!status.oneTimer) text += "\nOne timer everywhere: off";
+  if (status.problem) text += "\nLast sync: " + *status.problem;
+  return text;
+}
+
+std::string syncDone(const SyncDone& done, const Formatter&) {
+  return "Wrote " + counted(done.written, "record", "records") + " and read " + Numbers::grouped(done.read) + "." +
+         (done.rescanned ? " Syncthing was asked to look at the folder." : "");
+}
+
+std::string syncConflicts(const SyncConflicts& list, const Formatter&) {
+  if (list.conflicts.empty()) return "No conflicts.";
+  std::string text;
+  for (const auto& conflict : list.conflicts) {
+    std::string fixes;
+    for (std::size_t i = 0; i < conflict.fixes.size(); ++i) fixes += (i ? " | " : "") + conflict.fixes[i];
+    if (!text.empty()) text += "\n";
+    text += std::to_string(conflict.id) + "  " + conflict.text + "\n   lumetra-app sync resolve " +
+            std::to_string(conflict.id) + " " + fixes;
+  }
+  return text;
+}
+
+std::string syncResolved(const SyncResolved& resolved, const Formatter&) { return resolved.text; }
+
+std::string syncForgotten(const SyncForgotten& forgotten, const Formatter&) {
+  return "Forgot " + curlyQuoted(forgotten.name) + "." +
+         (forgotten.closed ? " Its running session in " + curlyQuoted(*forgotten.closed) + " ends at its last activity."
+                           : "");
+}
+
+std::string syncDisabled(const SyncDisabled& disabled, const Formatter&) {
+  if (!disabled.was) return "Sync was already off.";
+  return "This computer no longer syncs through " + disabled.folder + ". Everything stays here, and in the folder.";
+}
+
+std::string syncOneTimer(const SyncOneTimerSetting& setting, const Formatter&) {
+  return setting.on ? "One timer everywhere: on. Starting a session here stops one running on another computer."
+                    : "One timer everywhere: off. Each computer tracks on its own.";
 }
 
 }  // namespace lumetra::Sentences

@@ -8,6 +8,7 @@
 #include "control/ReportRecords.hpp"
 #include "control/SessionRecords.hpp"
 #include "control/SettingRecords.hpp"
+#include "control/SyncRecords.hpp"
 
 // What the host's actions say when they succeed, for every front end that tells a person:
 // lumetra-app's commands, the window, the tray. The tool's own results are the Formatter's.
@@ -39,5 +40,17 @@ inline constexpr std::string_view unseenInput =
 // A report as a table: a block per day or week (or one for the whole period), a project per
 // line with its time and its share of the block, and the grand total.
 [[nodiscard]] std::string report(const Report& report, const Formatter& formatter);
+
+// Several computers.
+[[nodiscard]] std::string syncEnabled(const SyncEnabled& enabled, const Formatter& formatter);
+[[nodiscard]] std::string syncStatus(const SyncStatus& status, const Formatter& formatter);
+[[nodiscard]] std::string syncDone(const SyncDone& done, const Formatter& formatter);
+[[nodiscard]] std::string syncConflicts(const SyncConflicts& list, const Formatter& formatter);
+[[nodiscard]] std::string syncResolved(const SyncResolved& resolved, const Formatter& formatter);
+[[nodiscard]] std::string syncForgotten(const SyncForgotten& forgotten, const Formatter& formatter);
+[[nodiscard]] std::string syncDisabled(const SyncDisabled& disabled, const Formatter& formatter);
+[[nodiscard]] std::string syncOneTimer(const SyncOneTimerSetting& setting, const Formatter& formatter);
+// "Desktop: 1,204 sessions, 1,180 already here, 24 new; 2 projects merged by name; 3 overlaps"
+[[nodiscard]] std::string syncTally(const SyncTally& tally);
 
 }  // namespace lumetra::Sentences

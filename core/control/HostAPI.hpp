@@ -4,6 +4,7 @@
 #include "control/ReportRecords.hpp"
 #include "control/SessionRecords.hpp"
 #include "control/SettingRecords.hpp"
+#include "control/SyncRecords.hpp"
 #include "platform/Instant.hpp"
 
 namespace lumetra {
@@ -37,6 +38,15 @@ class HostAPI {
 
   virtual ExportFile perform(const ExportRequest& request, Instant now) = 0;
   virtual Report perform(const ReportRequest& request, Instant now) = 0;
+
+  virtual SyncEnabled perform(const SyncEnable& request, Instant now) = 0;
+  virtual SyncStatus perform(const SyncStatusRequest& request, Instant now) = 0;
+  virtual SyncDone perform(const SyncNow& request, Instant now) = 0;
+  virtual SyncConflicts perform(const SyncConflictsRequest& request, Instant now) = 0;
+  virtual SyncResolved perform(const SyncResolve& request, Instant now) = 0;
+  virtual SyncForgotten perform(const SyncForget& request, Instant now) = 0;
+  virtual SyncDisabled perform(const SyncDisable& request, Instant now) = 0;
+  virtual SyncOneTimerSetting perform(const SyncOneTimer& request, Instant now) = 0;
 };
 
 }  // namespace lumetra

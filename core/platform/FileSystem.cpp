@@ -32,6 +32,25 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
+int appendDurably(const std::filesystem::path& file, std::string_view bytes) noexcept {
+  const bool existed = ::access(file.c_str(), F_OK) == 0;
+  FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+  if (!fd.valid()) return errno;
+  if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) return errno ? errno : EIO;
+  if (!existed) {
+    FileDescriptor folder(::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) (void)::fsync(folder.get());
+  }
+  return 0;
+}
+
+int truncateDurably(const std::filesystem::path& file, std::uint64_t size) noexcept {
+  FileDescriptor fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+  if (!fd.valid()) return errno;
+  if (::ftruncate(fd.get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.get()) != 0) return errno;
+  return 0;
+}
+
 int writeAndClose(int fd, std::string_view bytes) noexcept {
   const int written = writeAll(fd, bytes) ? 0 : errno;
   const int closed = ::close(fd) == 0 ? 0 : errno;

@@ -38,6 +38,12 @@ bool writeAll(int fd, std::string_view bytes);
 // after all. 0 or the errno of the first failure.
 [[nodiscard]] int writeAndClose(int fd, std::string_view bytes) noexcept;
 
+// Appends the bytes to the file (created 0600 when missing, never through a link) and flushes
+// them to disk before returning; a new file's folder entry is flushed too. 0 or the errno.
+[[nodiscard]] int appendDurably(const std::filesystem::path& file, std::string_view bytes) noexcept;
+// Cuts the file to its first `size` bytes and flushes that to disk. 0 or the errno.
+[[nodiscard]] int truncateDurably(const std::filesystem::path& file, std::uint64_t size) noexcept;
+
 // Removes a file or empty folder, ignoring failures (it may already be gone).
 void removeFile(const std::filesystem::path& path) noexcept;
 // Sets the permission bits. 0 or the errno.

@@ -33,6 +33,13 @@ void createPrivateFiles() { ::umask(077); }
 
 long processId() { return static_cast<long>(::getpid()); }
 
+std::string hostName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "Computer";
+  std::string text(name);
+  return text.substr(0, text.find('.'));
+}
+
 namespace {
 pid_t spawn(const std::string& program, const std::vector<std::string>& arguments) {
   std::vector<char*> argv{const_cast<char*>(program.c_str())};

@@ -12,6 +12,9 @@ namespace lumetra::ProcessInfo {
 // This process's id.
 [[nodiscard]] long processId();
 
+// The computer's host name, without its domain; "Computer" when the system gives none.
+[[nodiscard]] std::string hostName();
+
 // This process's real user id.
 [[nodiscard]] unsigned userId();
 

@@ -121,7 +121,18 @@ std::vector<Row> Database::query(const std::string& sql, const std::vector<SQLVa
   sqlite3_stmt* raw = prepare(sql);
   const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
   bind(raw, params);
+  return rowsOf(raw);
+}
 
+std::vector<Row> Database::Statement::rows(const std::vector<SQLValue>& params) {
+  db_.owner_.assertHeld();
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+  bind(statement_, params);
+  return db_.rowsOf(statement_);
+}
+
+std::vector<Row> Database::rowsOf(sqlite3_stmt* raw) {
   std::vector<Row> rows;
   const int columns = sqlite3_column_count(raw);
   auto names = std::make_shared<std::vector<std::string>>();

@@ -43,7 +43,7 @@ class Database {
   std::vector<Row> query(const std::string& sql, const std::vector<SQLValue>& params = {});
 
   // A statement compiled once and run for many rows, finalised when destroyed: the writes of
-  // one import. Throws DatabaseError like query.
+  // one import, the records of one sync. Throws DatabaseError like query.
   class Statement {
    public:
     Statement(Database& db, const std::string& sql);
@@ -52,6 +52,8 @@ class Database {
     Statement& operator=(const Statement&) = delete;
     // Binds `params`, runs the statement to its end (dropping any rows) and makes it ready again.
     void run(const std::vector<SQLValue>& params);
+    // The same, returning every row.
+    std::vector<Row> rows(const std::vector<SQLValue>& params);
 
    private:
     Database& db_;
@@ -69,6 +71,8 @@ class Database {
 
  private:
   [[nodiscard]] sqlite3_stmt* prepare(const std::string& sql);
+  // Steps a bound statement to its end, collecting its rows.
+  std::vector<Row> rowsOf(sqlite3_stmt* statement);
   [[noreturn]] void fail(int result) const;
 
   sqlite3* handle_ = nullptr;

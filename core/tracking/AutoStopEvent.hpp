@@ -17,7 +17,8 @@ struct AutoStopEvent {
   std::optional<std::string> description;
   Instant endedAt;        // where the session was cut off: its last activity
   double retracted = 0;   // seconds between endedAt and the decision, not counted; never negative
-  EndReason reason = EndReason::idle;  // idle, asleep or recovered
+  EndReason reason = EndReason::idle;  // idle, asleep, recovered, or switched by another computer
+  std::optional<std::string> by;       // switched: the computer where tracking started
 
   bool operator==(const AutoStopEvent&) const = default;
 };

@@ -244,4 +244,12 @@ void Tracker::setIdleTimeout(double seconds) {
   idleThreshold_ = store_.idleTimeout();
 }
 
+void Tracker::followStore() {
+  if (!current_) return;
+  const auto stored = store_.session(current_->id);
+  if (!stored || !stored->isOpen()) return;
+  current_->projectId = stored->projectId;
+  current_->description = stored->description;
+}
+
 }  // namespace lumetra

@@ -116,6 +116,10 @@ class Tracker {
 
   // Writes the running session's last activity now.
   void persist();
+  // After the running session's row was changed behind the tracker's back (two computers'
+  // projects found to be one, and its own merged away): the session in memory takes the stored
+  // project and description.
+  void followStore();
 
  private:
   // Every way a session ends: deleted when shorter than minimumSession, otherwise closed.

@@ -176,7 +176,7 @@ TEST_F(DesktopTest, TheMenuRefusesTooMuchAndTheTrayOutlivesTheBus) {
   daemon.reset();
   std::filesystem::remove(folder / "desktop.log");
   startBus({"--watcher"});
-  EXPECT_TRUE(seen("registered " + service, 10)) << log();
+  EXPECT_TRUE(seen("registered " + service, 20)) << log();  // after a retry or two, each twice as late
   EXPECT_EQ(call({"GetLayout", "--", "iias", "0", "-1", "0"}), "ok");
 }
 

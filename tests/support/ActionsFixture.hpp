@@ -17,7 +17,8 @@ class ActionsFixture : public StoreFixture {
     actions.reset();
     tracker = std::make_unique<Tracker>(store(), 600, now);
     if (!reader) reader = std::make_unique<Store>(path(), Database::readOnly);
-    actions = std::make_unique<HostActions>(*tracker, *reader);
+    if (!sync) sync = std::make_unique<SyncEngine>(store(), folder.path());
+    actions = std::make_unique<HostActions>(*tracker, *reader, *sync);
   }
 
   // The reply to one request line: a control request when it names a "command", else a host
@@ -45,6 +46,7 @@ class ActionsFixture : public StoreFixture {
 
   std::unique_ptr<Tracker> tracker;
   std::unique_ptr<Store> reader;  // what reports read, as on the host
+  std::unique_ptr<SyncEngine> sync;
   std::unique_ptr<HostActions> actions;
 };
 

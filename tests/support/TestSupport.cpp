@@ -63,8 +63,9 @@ struct CommandLine {
   std::vector<char*> argv, envp;
 };
 
-TemporaryDirectory::TemporaryDirectory() {
-  std::string pattern = "/tmp/lumetra-test-XXXXXX";
+TemporaryDirectory::TemporaryDirectory(bool inMemory) {
+  std::string pattern = inMemory && std::filesystem::is_directory("/dev/shm") ? "/dev/shm/lumetra-test-XXXXXX"
+                                                                               : "/tmp/lumetra-test-XXXXXX";
   if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -18,10 +18,11 @@ namespace lumetra::test {
 // The zone every test process runs in, set before main so that the C library and ICU agree.
 inline constexpr const char* kTestTimeZone = "Europe/Berlin";
 
-// A fresh folder under /tmp (short, so socket paths fit), removed with everything in it.
+// A fresh folder under /tmp (short, so socket paths fit), removed with everything in it. In
+// memory (/dev/shm) for tests that write many small transactions and never need a socket.
 class TemporaryDirectory {
  public:
-  TemporaryDirectory();
+  explicit TemporaryDirectory(bool inMemory = false);
   ~TemporaryDirectory();
   TemporaryDirectory(const TemporaryDirectory&) = delete;
   TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;

@@ -161,6 +161,15 @@ async function loadNow() {
   totalsList($('today-list'), status.today);
   $('today-total').textContent = duration(status.today_seconds);
 
+  // Sessions running on other computers, when this one syncs.
+  const sync = (await menu('sync-status')).result;
+  const running = sync.computers.filter((c) => c.running && !c.forgotten);
+  $('elsewhere').replaceChildren(...running.map((c) => {
+    const [project, since] = c.running.split(' since ');
+    return element('li', {}, swatch(project), `${project} on ${c.name} since ${since}`);
+  }));
+  $('elsewhere').hidden = running.length === 0;
+
   const week = (await menu('report', { range: 'This Week', by: 'day' })).result;
   totalsList($('week-list'), week.projects);
   $('week-total').textContent = duration(week.seconds);
@@ -439,6 +448,40 @@ async function loadSettings() {
   $('idle-text').textContent = idle.text;
   const port = await menu('web-port');
   $('port-text').textContent = `${port.text} Change it with “lumetra-app web-port PORT”.`;
+  await loadSync();
+}
+
+async function loadSync() {
+  const sync = await menu('sync-status');
+  $('sync-text').textContent = sync.result.enabled ? sync.text
+    : 'Share your history with your other computers through a folder that Syncthing (or any folder sync) keeps '
+      + 'equal on each of them. The folder holds your history as plain text: share it only with your own devices.';
+  $('sync-form').hidden = sync.result.enabled;
+  $('sync-buttons').hidden = !sync.result.enabled;
+  if (!$('sync-name').value && !sync.result.enabled) $('sync-name').placeholder = 'its host name';
+  const conflicts = sync.result.enabled ? (await menu('sync-conflicts')).result.conflicts : [];
+  $('sync-conflicts').replaceChildren(...conflicts.map((c) => element('li', {},
+    element('p', {}, c.text),
+    element('div', { className: 'row' }, ...c.fixes.map((fix) => element('button', {
+      type: 'button', className: 'small', textContent: fix,
+      onclick: () => {
+        const name = fix === 'rename' ? prompt('The project’s new name') : null;
+        if (fix === 'rename' && !name) return;
+        act(() => menu('sync-resolve', { id: c.id, fix, ...(name ? { name } : {}) }));
+      },
+    }))))));
+}
+
+async function joinSync(dryRun) {
+  const name = $('sync-name').value.trim();
+  const fields = { folder: $('sync-folder').value.trim(), ...(name ? { name } : {}), dry_run: dryRun };
+  const reply = await act(() => menu('sync-enable', fields));
+  if (reply && dryRun) {
+    $('sync-preview-text').textContent = reply.text;
+    $('sync-preview-text').hidden = false;
+  } else if (reply) {
+    $('sync-preview-text').hidden = true;
+  }
 }
 
 // --- Views and the live refresh ---
@@ -516,6 +559,10 @@ function wire() {
   $('export-range').addEventListener('change', (event) => {
     $('export-link').href = `/export.csv?range=${encodeURIComponent(event.target.value)}`;
   });
+  $('sync-form').addEventListener('submit', (event) => { event.preventDefault(); joinSync(false); });
+  $('sync-preview').addEventListener('click', () => { if ($('sync-form').reportValidity()) joinSync(true); });
+  $('sync-now').addEventListener('click', () => act(() => menu('sync-now')));
+  $('sync-stop').addEventListener('click', () => act(() => menu('sync-disable')));
   $('idle-form').addEventListener('submit', (event) => {
     event.preventDefault();
     act(() => menu('idle-timeout', { seconds: Number($('idle-minutes').value) * 60 }));

@@ -1,0 +1,17 @@
+// Lines of another computer's sync log. What is taken for a record writes back as a line that
+// reads as the same record.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "sync/SyncRecord.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace lumetra;
+  try {
+    const auto record = SyncRecord::decoded(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (!(SyncRecord::decoded(record.encoded()) == record)) __builtin_trap();
+  } catch (const SyncRecordError&) {
+  }
+  return 0;
+}
