@@ -25,12 +25,14 @@ struct Host {
         store((std::filesystem::create_directories(folder), (folder / "lumetra.sqlite").string())),
         tracker(store, 600, Instant(1.8e9)),
         reader((folder / "lumetra.sqlite").string(), Database::readOnly),
-        actions(tracker, reader) {}
+        sync(store, folder),
+        actions(tracker, reader, sync) {}
   ~Host() { std::filesystem::remove_all(folder); }
   std::filesystem::path folder;
   Store store;
   Tracker tracker;
   Store reader;
+  SyncEngine sync;
   HostActions actions;
 };
 
