@@ -46,3 +46,9 @@ $ lumetra-app idle-timeout 1.5
 > {"action":"idle-timeout","seconds":90.0}
 $ lumetra-app report "last month" --by week -p A --project B
 > {"action":"report","by":"week","projects":["A","B"],"range":"last month"}
+$ lumetra-app sync enable /home/ann/Sync --name Laptop --dry-run
+> {"action":"sync-enable","dry_run":true,"folder":"/home/ann/Sync","name":"Laptop"}
+$ lumetra-app sync resolve 3 rename Yard
+> {"action":"sync-resolve","fix":"rename","id":3,"name":"Yard"}
+$ lumetra-app sync one-timer off
+> {"action":"sync-one-timer","on":false}

@@ -115,3 +115,23 @@ $ lumetra-app export --json
 | {
 |   "csv" : "a/b"
 | }
+# Several computers.
+$ lumetra-app sync enable /home/ann/Sync --dry-run
+< {"ok":true,"result":{"already":false,"computer":"0123456789abcdef0123456789abcdef","computers":[{"already_here":1180,"computer":"Desktop","conflicts":0,"new":24,"overlaps":3,"projects_merged":2,"sessions":1204},{"already_here":0,"computer":"Old laptop","conflicts":1,"new":1,"overlaps":0,"projects_merged":0,"sessions":1}],"dry_run":true,"folder":"/home/ann/Sync","name":"Laptop"}}
+| If this computer, “Laptop”, joined /home/ann/Sync:
+|   Desktop: 1,204 sessions, 1,180 already here, 24 new; 2 projects merged by name; 3 overlaps
+|   Old laptop: 1 session, 0 already here, 1 new; 1 conflict
+| Nothing was changed.
+$ lumetra-app sync status
+< {"ok":true,"result":{"bad_lines":0,"computer":"0123456789abcdef0123456789abcdef","computers":[{"behind":0,"clock_ahead":0,"forgotten":false,"id":"fedcba9876543210fedcba9876543210","last_record":1234,"last_written":"2024-05-01T11:58:00+02:00","later_format":false,"name":"Desktop","running":"Garden since 11:40","running_since":"2024-05-01T11:40:00+02:00"},{"behind":12,"clock_ahead":190,"forgotten":false,"id":"aaaaaaaa876543210fedcba987654321","last_record":3,"last_written":"2024-04-30T08:00:00+02:00","later_format":false,"name":"Old laptop","running":null,"running_since":null}],"conflicts":2,"enabled":true,"engine":"Syncthing","folder":"/home/ann/Sync","name":"Laptop","one_timer":true,"pending":1,"problem":null}}
+| This computer: Laptop (01234567)
+| Folder: /home/ann/Sync (kept by Syncthing)
+| Other computers:
+|   Desktop: last wrote 11:58, all read; tracking Garden since 11:40
+|   Old laptop: last wrote 2024-04-30 08:00, 12 records not read yet; its clock is 3 minutes ahead
+| Waiting to be written: 1 change
+| Conflicts: 2 (lumetra-app sync conflicts)
+$ lumetra-app sync conflicts
+< {"ok":true,"result":{"conflicts":[{"fixes":["restore","keep"],"id":3,"kind":"deleted-edit","text":"Desktop deleted Garden 2024-04-30 09:00–10:30, and Laptop changed its description without seeing that."}]}}
+| 3  Desktop deleted Garden 2024-04-30 09:00–10:30, and Laptop changed its description without seeing that.
+|    lumetra-app sync resolve 3 restore | keep

@@ -106,3 +106,11 @@ $ lumetra help status
 # Berlin's clocks jump from 02:00 to 03:00 on 2024-03-31.
 $ lumetra-app session add A "2024-03-31 02:30" "2024-03-31 04:00"
 ? “2024-03-31 02:30” never happens here: the clocks skip that hour when they go forward. Use a time before or after it.
+$ lumetra-app sync enable
+? sync enable needs a folder that a sync engine keeps equal.
+$ lumetra-app sync resolve x keep
+? “x” isn't a conflict's number. “lumetra-app sync conflicts” lists them.
+$ lumetra-app sync one-timer maybe
+? sync one-timer takes on or off, not “maybe”.
+$ lumetra-app sync disable --json
+? sync disable takes no options or arguments.
