@@ -350,7 +350,8 @@ void SyncMerge::conflict(const std::string& key, const std::string& kind, const 
                          Effects* effects, const std::string& author) {
   db_.query("INSERT OR IGNORE INTO sync_conflicts (key, kind, detail, at) VALUES (?, ?, ?, ?)",
             {key, kind, detail, now.seconds});
-  if (effects && db_.changes() > 0) ++effects->tallies[author].conflicts;
+  // Overlaps are counted as such.
+  if (effects && db_.changes() > 0 && kind != "overlap") ++effects->tallies[author].conflicts;
 }
 
 bool SyncMerge::hasLiveSessions(const std::string& project) {
