@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
   };
   const std::vector<std::string> arguments(argv + 1, argv + argc);
 
+  if (arguments.size() == 1 && arguments[0] == "--version") {
+    return Commands::emit(Commands::Program::tool,
+                          {0, "lumetra " + MCPServer::bundleVersion(ProcessInfo::executable(argv[0])) + "\n", ""});
+  }
   if (arguments.size() == 1 && arguments[0] == MCPServer::command) {
     MCPServer server(MCPServer::bundleVersion(ProcessInfo::executable(argv[0])), calendar, Instant::now, transport);
     server.serve(FileSystem::readStandardInputLine,

@@ -25,6 +25,19 @@ StartResult HostActions::start(const std::string& project, Instant now) {
   return std::get<StartResult>(control_.perform(request, now));
 }
 
+StartResult HostActions::perform(const StartAt& request, Instant now) {
+  ControlRequest start(ControlCommand::start);
+  start.project = request.project;
+  start.description = request.description;
+  return control_.start(start, request.at, now);
+}
+
+StopResult HostActions::perform(const StopAt& request, Instant now) { return control_.stop(request.at, now); }
+
+ImportReport HostActions::perform(const ImportFileRequest& request, Instant now) {
+  return sessions_.importFile(request, now);
+}
+
 ProjectsReply HostActions::perform(const ProjectList& request, Instant) { return projects_.list(request); }
 ProjectChange HostActions::perform(const ProjectAdd& request, Instant now) { return projects_.add(request, now); }
 ProjectChange HostActions::perform(const ProjectRename& request, Instant) { return projects_.rename(request); }

@@ -33,6 +33,9 @@ class HostActions final : public HostAPI {
   SessionResult resume(Instant now);
   StartResult start(const std::string& project, Instant now);
 
+  StartResult perform(const StartAt& request, Instant now) override;
+  StopResult perform(const StopAt& request, Instant now) override;
+  ImportReport perform(const ImportFileRequest& request, Instant now) override;
   ProjectsReply perform(const ProjectList& request, Instant now) override;
   ProjectChange perform(const ProjectAdd& request, Instant now) override;
   ProjectChange perform(const ProjectRename& request, Instant now) override;

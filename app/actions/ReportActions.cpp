@@ -5,7 +5,6 @@
 #include <map>
 
 #include "csv/CSVExporter.hpp"
-#include "csv/ExportRange.hpp"
 #include "platform/Numbers.hpp"
 #include "report/ReportPeriod.hpp"
 
@@ -15,29 +14,29 @@ namespace {
 
 ControlError badRequest(const std::string& message) { return {ControlError::Code::badRequest, message}; }
 
+// The one grammar of ranges, for the export, the report and the window alike.
+ReportPeriod period(const std::string& label, Instant now, const Calendar& calendar) {
+  if (auto found = ReportPeriod::parse(label, now, calendar)) return *found;
+  if (ReportPeriod::reversed(label)) throw badRequest(curlyQuoted(label) + ": FROM is after TO.");
+  throw badRequest(curlyQuoted(label) + " isn't a range. Use All Time, Today, Yesterday, This Week, Last Week, This "
+                   "Month, Last Month, This Year, Last Year, a day YYYY-MM-DD or days FROM..TO.");
+}
+
 }  // namespace
 
 ExportFile ReportActions::exportCSV(const ExportRequest& request, Instant now) {
-  const std::string label = request.range.value_or("All Time");
-  const auto range = fromRawValue<ExportRange>(label);
-  if (!range) {
-    throw badRequest("“" + label + "” isn't a range. Use All Time, Today, This Week, Last Week, This Month or Last Month.");
-  }
-  const ExportBounds period = bounds(*range, now, calendar_);
+  const ReportPeriod range = period(request.range.value_or("All Time"), now, calendar_);
   std::map<std::int64_t, Project> projects;
   for (auto& project : store_.projects(true)) projects.emplace(project.id, std::move(project));
-  return {CSVExporter::csv(store_.sessions(std::nullopt, period.from, period.to), projects, store_.sourceIds(), now,
+  return {CSVExporter::csv(store_.sessions(std::nullopt, range.from, range.to), projects, store_.sourceIds(), now,
                            calendar_)};
 }
 
 Report ReportActions::report(const ReportRequest& request, Instant now) {
   const Calendar& calendar = calendar_;
   const std::string label = request.range.value_or("This Week");
-  const auto period = ReportPeriod::parse(label, now, calendar);
-  if (!period) {
-    throw badRequest("“" + label + "” isn't a range. Use All Time, Today, Yesterday, This Week, Last Week, This Month, "
-                     "Last Month, This Year, Last Year, a day YYYY-MM-DD or days FROM..TO.");
-  }
+  const auto found = period(label, now, calendar);
+  const auto* period = &found;
   const std::string by = request.by.value_or("project");
   const auto grouping = by == "day" ? ReportGrouping::day : by == "week" ? ReportGrouping::week : ReportGrouping::project;
   if (grouping == ReportGrouping::project && by != "project") throw badRequest("“by” must be project, day or week.");

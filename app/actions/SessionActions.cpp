@@ -1,5 +1,11 @@
 #include "actions/SessionActions.hpp"
 
+#include "csv/CSVImporter.hpp"
+#include "platform/FileSystem.hpp"
+#include "platform/ProcessInfo.hpp"
+#include "platform/SystemError.hpp"
+#include "platform/UnicodeText.hpp"
+
 #include "platform/DateFormat.hpp"
 #include "tracking/WireRecords.hpp"
 
@@ -94,6 +100,26 @@ SessionNeighbours SessionActions::neighbours(const SessionNeighboursOf& request,
   if (found.previous) result.previous = info(*found.previous, now);
   if (found.next) result.next = info(*found.next, now);
   return result;
+}
+
+ImportReport SessionActions::importFile(const ImportFileRequest& request, Instant now) {
+  std::string text;
+  try {
+    text = FileSystem::readFile(request.file);
+  } catch (const std::system_error& error) {
+    throw ControlError(ControlError::Code::badRequest,
+                       "Couldn't read " + request.file + ": " + SystemError::text(error.code().value()) + ".");
+  }
+  if (!UnicodeText::isValidUTF8(text)) {
+    throw ControlError(ControlError::Code::badRequest, request.file + " isn't UTF-8 text. Save it as CSV UTF-8 and try again.");
+  }
+  // The rows keep their own texts: the file's bytes go back before they are planned.
+  ImportFile file = CSVImporter::parse(text, control_.calendar());
+  std::string().swap(text);
+  ProcessInfo::releaseFreeMemory();
+  auto report = tracker_.importSessions(file, request.allowOverlaps, request.dryRun, now);
+  ProcessInfo::releaseFreeMemory();
+  return report;
 }
 
 }  // namespace lumetra

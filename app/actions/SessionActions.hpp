@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "control/ImportReport.hpp"
 #include "control/SessionRecords.hpp"
+#include "control/TrackingRecords.hpp"
 #include "platform/Instant.hpp"
 #include "tracking/ControlHandler.hpp"
 
@@ -22,6 +24,9 @@ class SessionActions {
   SessionChange merge(const SessionMerge& request, Instant now);
   SessionChange remove(const SessionDelete& request, Instant now);
   [[nodiscard]] SessionNeighbours neighbours(const SessionNeighboursOf& request, Instant now);
+  // A CSV file of any size, read here, planned and stored all or nothing in one transaction,
+  // reported as the tool's import is. Throws ControlError when it can't be read.
+  ImportReport importFile(const ImportFileRequest& request, Instant now);
 
  private:
   [[nodiscard]] WorkSession existing(std::int64_t id);

@@ -16,6 +16,7 @@
 #include "platform/FileSystem.hpp"
 #include "platform/Numbers.hpp"
 #include "platform/SystemError.hpp"
+#include "store/Store.hpp"
 
 namespace lumetra::Commands {
 
@@ -27,6 +28,11 @@ using Numbers::wholeNumber;
 
 constexpr unsigned char kTool = static_cast<unsigned char>(Program::tool);
 constexpr unsigned char kApp = static_cast<unsigned char>(Program::app);
+
+// Every form of TIME there is, for a refusal and the help.
+constexpr std::string_view kTimeHint =
+    "Use HH:MM or HH:MM:SS (today), yesterday HH:MM, YYYY-MM-DD HH:MM[:SS], an ISO 8601 time, or 10m ago, 1h30m ago, "
+    "90 minutes ago.";
 
 // Stands for the resume window's text in a help line.
 constexpr std::string_view kResumeWindow = "{resume window}";
@@ -40,7 +46,8 @@ constexpr Arguments::Option kOptions[] = {
     {"--output", "--output", true},           {"-o", "--output", true},         {"--by", "--by", true},
     {"--json", "--json", false},              {"--all", "--all", false},        {"--help", "--help", false},
     {"-h", "--help", false},                  {"--dry-run", "--dry-run", false}, {"--allow-overlaps", "--allow-overlaps", false},
-    {"--skip-bad", "--skip-bad", false},      {"--name", "--name", true},
+    {"--skip-bad", "--skip-bad", false},      {"--name", "--name", true},             {"--at", "--at", true},
+    {"--yes", "--yes", false},
 };
 
 // Words people give
@@ -53,24 +60,54 @@ std::int64_t sessionId(const std::string& word) {
   return *id;
 }
 
-// "HH:MM" today, "YYYY-MM-DD HH:MM[:SS]" or an ISO 8601 time, in the user's calendar.
+// A time as people type it, in the user's calendar: "HH:MM" or "HH:MM:SS" today, "yesterday
+// HH:MM[:SS]", "YYYY-MM-DD HH:MM[:SS]", an ISO 8601 time (local without an offset), or a while
+// ago: "10m ago", "1h30m ago", "90 minutes ago", "2 hours ago".
 Instant time(const std::string& word, const Context& context) {
   if (auto instant = ControlProtocol::parseTimestamp(word)) return *instant;
-  std::string text = word;
-  if (text.size() <= 5) text = DateFormat("yyyy-MM-dd", context.calendar).format(context.now) + " " + text;
-  for (const char* pattern : {"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss"}) {
+  const std::string refused = curlyQuoted(word) + " isn't a time. " + std::string(kTimeHint);
+  std::string text = Store::trimmed(word);
+  // A while ago: "10m", "1h30m", "2h", "90 minutes", "2 hours".
+  if (text.size() > 4 && text.ends_with(" ago")) {
+    std::string_view amount(text);
+    amount.remove_suffix(4);
+    double seconds = 0;
+    bool any = false;
+    while (!amount.empty()) {
+      long number = 0;
+      const auto [end, error] = std::from_chars(amount.data(), amount.data() + amount.size(), number);
+      if (error != std::errc() || end == amount.data() || number < 0 || number > 1'000'000) throw UsageError(refused);
+      amount.remove_prefix(static_cast<std::size_t>(end - amount.data()));
+      if (amount.starts_with(' ')) amount.remove_prefix(1);
+      const auto unit = amount.substr(0, amount.find_first_of("0123456789"));
+      if (unit == "h" || unit == "hour" || unit == "hours") seconds += 3600.0 * static_cast<double>(number);
+      else if (unit == "m" || unit == "minute" || unit == "minutes") seconds += 60.0 * static_cast<double>(number);
+      else throw UsageError(refused);
+      amount.remove_prefix(unit.size());
+      any = true;
+    }
+    if (!any) throw UsageError(refused);
+    return context.now - seconds;
+  }
+  const std::string today = DateFormat("yyyy-MM-dd", context.calendar).format(context.now);
+  if (text.starts_with("yesterday ")) {
+    text = DateFormat("yyyy-MM-dd", context.calendar).format(context.calendar.addingDays(context.now, -1)) + text.substr(9);
+  } else if (text.size() <= 8) {
+    text = today + " " + text;
+  }
+  for (const char* pattern : {"yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd'T'HH:mm", "yyyy-MM-dd'T'HH:mm:ss"}) {
     if (auto instant = DateFormat(pattern, context.calendar).parse(text)) return *instant;
   }
   // A wall-clock time the clocks jump over reads like a time, so it gets its reason.
   Calendar::DateParts parts;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d", &parts.year, &parts.month, &parts.day, &parts.hour,
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%*[ T]%2d:%2d", &parts.year, &parts.month, &parts.day, &parts.hour,
                   &parts.minute) == 5 &&
       parts.hour < 24 && parts.minute < 60 && context.calendar.startOfDay(parts.year, parts.month, parts.day) &&
       !context.calendar.instant(parts)) {
     throw UsageError(curlyQuoted(word) + " never happens here: the clocks skip that hour when they go forward. Use "
                                          "a time before or after it.");
   }
-  throw UsageError(curlyQuoted(word) + " isn't a time. Use HH:MM, “YYYY-MM-DD HH:MM” or an ISO 8601 time.");
+  throw UsageError(refused);
 }
 
 std::optional<Instant> time(const std::optional<std::string>& word, const Context& context) {
@@ -208,7 +245,45 @@ WebPortRequest webPort(const Arguments& arguments, const Context&) { return {wor
 
 WindowRequest window(const Arguments&, const Context&) { return {}; }
 
-ExportRequest exportRequest(const Arguments& arguments, const Context&) { return {word(arguments.positionals(), 1)}; }
+StartAt startAt(const Arguments& arguments, const Context& context) {
+  return {arguments.positionals()[1], arguments.value("--description"), time(arguments.value("--at"), context)};
+}
+
+StopAt stopAt(const Arguments& arguments, const Context& context) { return {time(arguments.value("--at"), context)}; }
+
+// The host reads the file, from its own working folder: the path goes absolute.
+ImportFileRequest importFile(const Arguments& arguments, const Context&) {
+  const std::string& file = arguments.positionals()[1];
+  if (file == "-") throw UsageError("lumetra-app import reads a file. For standard input, use “lumetra import -”.");
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(file, error);
+  return {error ? file : absolute.string(), arguments.has("--dry-run"), arguments.has("--allow-overlaps")};
+}
+
+// A result told as the tool tells the same command's.
+template <ControlCommand command, class Result>
+Output likeTool(const Result& result, const Arguments& arguments, const Context& context) {
+  int status = CommandLineTool::success;
+  if constexpr (std::is_same_v<Result, ImportReport>) {
+    if (!result.canImport()) status = CommandLineTool::failure;
+  }
+  if (arguments.has("--json")) return Output{status, CommandLineTool::encodeJSON(result) + "\n", ""};
+  return Output{status, Formatter(context.now, context.calendar).told(command, ControlResult(result)) + "\n", ""};
+}
+
+// Days FROM..TO the wrong way round are bad usage, said before anything is sent.
+std::optional<std::string> range(const Arguments& arguments) {
+  auto given = word(arguments.positionals(), 1);
+  if (!given) return given;
+  const auto dots = given->find("..");
+  if (dots != std::string::npos) {
+    const std::string from = Store::trimmed(given->substr(0, dots)), to = Store::trimmed(given->substr(dots + 2));
+    if (from.size() == 10 && to.size() == 10 && to < from) throw UsageError(curlyQuoted(*given) + ": FROM is after TO.");
+  }
+  return given;
+}
+
+ExportRequest exportRequest(const Arguments& arguments, const Context&) { return {range(arguments)}; }
 
 ReportRequest reportRequest(const Arguments& arguments, const Context&) {
   const std::string by = arguments.value("--by").value_or("project");
@@ -216,7 +291,7 @@ ReportRequest reportRequest(const Arguments& arguments, const Context&) {
     throw UsageError("--by takes project, day or week, not " + curlyQuoted(by) + ".");
   }
   auto projects = arguments.values("--project");
-  return {word(arguments.positionals(), 1), by, projects.empty() ? std::nullopt : std::optional(std::move(projects))};
+  return {range(arguments), by, projects.empty() ? std::nullopt : std::optional(std::move(projects))};
 }
 
 template <class Request>
@@ -248,6 +323,7 @@ SyncOneTimer syncOneTimer(const Arguments& arguments, const Context&) {
 // What some actions do besides saying so
 
 Output exported(const ExportFile& file, const Arguments& arguments, const Context&) {
+  if (arguments.has("--json")) return Output{0, WireCoding::prettyText(file) + "\n", ""};
   const auto path = arguments.value("--output");
   if (!path) return Output{0, file.csv, ""};
   try {
@@ -260,8 +336,9 @@ Output exported(const ExportFile& file, const Arguments& arguments, const Contex
   return Output{0, "Exported to " + *path + ".\n", ""};
 }
 
-Output opened(const WindowAddress& address, const Arguments&, const Context& context) {
+Output opened(const WindowAddress& address, const Arguments& arguments, const Context& context) {
   if (context.openWindow) context.openWindow();
+  if (arguments.has("--json")) return Output{0, WireCoding::prettyText(address) + "\n", ""};
   return Output{0, "Lumetra's window: " + address.url + "\n", ""};
 }
 
@@ -283,9 +360,7 @@ std::string encodedRequest(const Arguments& arguments, const Context& context, s
 template <class Request, auto Tell>
 Output told(const std::string& reply, const Arguments& arguments, const Context& context) {
   const auto result = ControlClient::result<ResultOf<Request>>(reply);
-  if constexpr (!kTellsText<ResultOf<Request>, Tell>) {
-    if (!arguments.has("--json")) return Tell(result, arguments, context);
-  }
+  if constexpr (!kTellsText<ResultOf<Request>, Tell>) return Tell(result, arguments, context);
   if (arguments.has("--json")) return Output{0, WireCoding::prettyText(result) + "\n", ""};
   if constexpr (kTellsText<ResultOf<Request>, Tell>) {
     return Output{0, Tell(result, Formatter(context.now, context.calendar)) + "\n", ""};
@@ -332,7 +407,7 @@ namespace S = Sentences;
 // The rows, in the order the help lists them.
 constexpr Row kRows[] = {
     // The tool's commands.
-    {.words = "status", .programs = kTool, .wire = "status", .synopsis = "status",
+    {.words = "status", .programs = both, .wire = "status", .synopsis = "status",
      .summary = {"What's being tracked, today's totals, and when nothing is",
                  "running, the last session that resume would resume"},
      .manual = "What is being tracked, today's totals, and, when nothing is running, the last session that *resume* "
@@ -350,20 +425,32 @@ constexpr Row kRows[] = {
      .example = "start Garden -d \"Planning the beds\"", .brief = "Start tracking a project", .completes = {"@project"}, .control = startRequest},
     {.words = "stop", .programs = kTool, .wire = "stop", .synopsis = "stop", .summary = {"Stop tracking"},
      .manual = "Stop tracking.", .example = "stop", .brief = "Stop tracking", .control = bare<ControlCommand::stop>},
-    {.words = "resume", .programs = kTool, .wire = "resume", .synopsis = "resume",
+    {.words = "start", .programs = kApp, .channel = Channel::host, .wire = "start", .least = 1, .most = 1,
+     .options = {"--at", "--description"}, .needs = "a project name", .synopsis = "start PROJECT [--at TIME] [-d TEXT]",
+     .summary = {"Start tracking PROJECT, from TIME if given, switching", "from any other running session"},
+     .manual = "Start tracking _PROJECT_, with an optional description (*-d* or *--description*), switching from any "
+               "other running session. *--at* _TIME_ backdates the start (and the switch): not before the last "
+               "session ended, and not in the future.",
+     .example = "start Garden --at \"10m ago\"", .brief = "Start tracking a project", .completes = {"@project"},
+     .host = &kHost<startAt, likeTool<ControlCommand::start, StartResult>>},
+    {.words = "stop", .programs = kApp, .channel = Channel::host, .wire = "stop", .options = {"--at"},
+     .synopsis = "stop [--at TIME]", .summary = {"Stop tracking, at TIME if given"},
+     .manual = "Stop tracking; *--at* _TIME_ ends the session then: not before it began, and not in the future.",
+     .example = "stop --at 17:30", .brief = "Stop tracking", .host = &kHost<stopAt, likeTool<ControlCommand::stop, StopResult>>},
+    {.words = "resume", .programs = both, .wire = "resume", .synopsis = "resume",
      .summary = {"Start a new session on the last tracked session's project",
                  "with its description, if it ended less than {resume window} ago.",
                  "Fails while something is running; use start to switch."},
      .manual = "Start a new session on the last tracked session's project, with its description, if it ended less "
                "than {resume window} ago. Fails while something is running; use *start* to switch.",
      .example = "resume", .brief = "Resume the last session", .control = bare<ControlCommand::resume>},
-    {.words = "describe", .programs = kTool, .wire = "describe", .least = 1, .most = 2,
+    {.words = "describe", .programs = both, .wire = "describe", .least = 1, .most = 2,
      .needs = "a description. Use \"\" to remove one", .synopsis = "describe [SESSION_ID] TEXT",
      .summary = {"Set the description of the running session, or of", "session SESSION_ID. An empty TEXT (\"\") removes it."},
      .manual = "Set the description of the running session, or of session _SESSION_ID_. An empty _TEXT_ (\"\") "
                "removes it.",
      .example = "describe 42 \"Reviewed the plan\"", .brief = "Set a session's description", .control = describeRequest},
-    {.words = "sessions", .programs = kTool, .wire = "sessions", .options = {"--since", "--until", "--project", "--limit"},
+    {.words = "sessions", .programs = both, .wire = "sessions", .options = {"--since", "--until", "--project", "--limit"},
      .synopsis = "sessions [--since DATE] [--until DATE] [--project NAME] [--limit N]",
      .summary = {"Sessions, oldest first: the last 20 by default, or", "all from DATE with --since. --until is inclusive.",
                  "DATE is YYYY-MM-DD, today, yesterday or an ISO 8601 time."},
@@ -381,6 +468,14 @@ constexpr Row kRows[] = {
                "would be added and saves nothing. Rows that overlap recorded time are refused unless "
                "*--allow-overlaps* is given. See *CSV FILES*.",
      .example = "import sessions.csv --dry-run", .brief = "Import sessions from a CSV file", .completes = {"@file"}, .control = importRequest, .readsFile = true},
+    {.words = "import", .programs = kApp, .channel = Channel::host, .wire = "import-file", .least = 1, .most = 1,
+     .options = {"--dry-run", "--allow-overlaps"}, .needs = "a CSV file", .synopsis = "import FILE [--dry-run] [--allow-overlaps]",
+     .summary = {"Import sessions from a CSV file of any size, all or", "nothing; as lumetra import does, read by Lumetra itself"},
+     .manual = "Import sessions from a CSV file of any size, all or nothing: as *lumetra import* does, but Lumetra "
+               "reads the file itself, so there is no limit on its size. *--dry-run* shows what would be added and "
+               "saves nothing; rows that overlap recorded time are refused unless *--allow-overlaps* is given.",
+     .example = "import big-export.csv --dry-run", .brief = "Import sessions from a CSV file", .completes = {"@file"},
+     .host = &kHost<importFile, likeTool<ControlCommand::importSessions, ImportReport>>},
     {.words = "mcp", .programs = kTool, .channel = Channel::entry, .synopsis = "mcp",
      .summary = {"Serve the same commands to an MCP client, such as the", "Claude desktop app, over stdin and stdout"},
      .manual = "Serve the same commands to an MCP client over standard input and output. See *MCP*.", .example = "mcp", .brief = "Serve MCP over standard input and output"},
@@ -464,17 +559,15 @@ constexpr Row kRows[] = {
      .example = "open", .brief = "Open Lumetra's window", .host = &kHost<window, opened>},
     {.words = "export", .programs = kApp, .section = Section::exports, .channel = Channel::host, .wire = "export",
      .most = 1, .options = {"--output"}, .synopsis = "export [RANGE] [-o FILE]",
-     .summary = {"Sessions starting in RANGE as CSV, to FILE or standard", "output. RANGE is \"All Time\" (the default), Today,",
-                 "\"This Week\", \"Last Week\", \"This Month\" or \"Last Month\""},
-     .manual = "Sessions starting in _RANGE_ as CSV, to _FILE_ (*-o* or *--output*) or standard output. _RANGE_ is "
-               "\"All Time\" (the default), Today, \"This Week\", \"Last Week\", \"This Month\" or \"Last Month\". "
-               "*lumetra import* reads the file back.",
-     .example = "export \"Last Month\" -o last-month.csv", .brief = "Export sessions as CSV", .completes = {"All Time|Today|This Week|Last Week|This Month|Last Month"}, .reads = true, .host = &kHost<exportRequest, exported>},
+     .summary = {"Sessions starting in RANGE (All Time by default) as CSV,", "to FILE or standard output. RANGE is as for report"},
+     .manual = "Sessions starting in _RANGE_ (All Time by default) as CSV, to _FILE_ (*-o* or *--output*) or standard "
+               "output. _RANGE_ is as for *report*. *lumetra import* reads the file back.",
+     .example = "export \"Last Month\" -o last-month.csv", .brief = "Export sessions as CSV", .completes = {"All Time|Today|Yesterday|This Week|Last Week|This Month|Last Month|This Year|Last Year"}, .reads = true, .host = &kHost<exportRequest, exported>},
     {.words = "report", .programs = kApp, .section = Section::reports, .channel = Channel::host, .wire = "report",
      .most = 1, .options = {"--by", "--project"},
      .synopsis = "report [RANGE] [--by project|day|week] [--project NAME]...",
-     .summary = {"Time per project in RANGE (This Week by default), per", "day or per ISO week with --by. RANGE is one of the",
-                 "export's, Yesterday, \"This Year\", \"Last Year\", a day", "YYYY-MM-DD or days FROM..TO"},
+     .summary = {"Time per project in RANGE (This Week by default), per", "day or per week with --by. RANGE is All Time, Today,",
+                 "Yesterday, This Week, Last Week, This Month, Last Month,", "This Year, Last Year, a day YYYY-MM-DD or FROM..TO"},
      .manual = "Time per project in _RANGE_ (This Week by default), with each project's share, the total, and the "
                "running session counted up to now and marked \"(running)\". *--by day* and *--by week* (ISO weeks, "
                "Monday to Sunday) give one block per day or week. *-p* or *--project*, given once or more, keeps only "
@@ -588,7 +681,7 @@ constexpr Row kRows[] = {
                "entry removed.",
      .example = "uninstall-service", .brief = "Stop starting Lumetra when you log in", .local = Local::uninstallService},
 
-    {.words = "help", .programs = both, .channel = Channel::help, .synopsis = "help", .summary = {"Show this help"},
+    {.words = "help", .programs = both, .section = Section::help, .channel = Channel::help, .synopsis = "help", .summary = {"Show this help"},
      .manual = "Show the commands (also *--help* and *-h*).", .example = "help", .brief = "Show the commands"},
 };
 
@@ -643,9 +736,11 @@ std::string appUsage() {
     std::string_view title, note;
   };
   constexpr Titled sections[] = {
+      {Section::commands, "Tracking (as “lumetra” does it):", ""},
       {Section::projects, "Projects:", ""},
       {Section::sessions, "Sessions (ids are shown by “lumetra sessions”):",
-       "  TIME is HH:MM (today), \"YYYY-MM-DD HH:MM\" or an ISO 8601 time.\n"},
+       "  TIME is HH:MM or HH:MM:SS (today), \"yesterday HH:MM\", \"YYYY-MM-DD HH:MM[:SS]\", an ISO\n"
+       "  8601 time (local without an offset), or \"10m ago\", \"1h30m ago\", \"90 minutes ago\".\n"},
       {Section::settings, "Settings:", ""},
       {Section::window, "Window:", ""},
       {Section::exports, "Export:", ""},
@@ -653,7 +748,7 @@ std::string appUsage() {
       {Section::sync, "Several computers:", ""},
       {Section::movingIn, "Moving in (works without a running Lumetra):", ""},
       {Section::integration, "Integration (these work without a running Lumetra):", ""},
-      {Section::commands, "", ""},
+      {Section::help, "", ""},
   };
   std::string text =
       "Usage: lumetra-app [command] [options]\n"
@@ -674,19 +769,72 @@ std::string appUsage() {
          "isn't running or didn't answer.";
 }
 
+// Edits (insert, delete, replace, swap two) between two words.
+std::size_t distance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+// Why the words name no command, with a pointer: the other program's command of those words, a
+// group's commands, or the nearest command for a slip of the keyboard.
+std::string unknownCommand(Program program, std::span<const std::string> positionals) {
+  const auto grouped = [&](Program p, const std::string& word) {
+    std::vector<const Row*> members;
+    for (const Row& r : kRows) {
+      if (r.in(p) && r.words.starts_with(word + " ")) members.push_back(&r);
+    }
+    return members;
+  };
+  const auto members = grouped(program, positionals[0]);
+  // A group's word names the group and the word after it: “project frobnicate”.
+  const bool group = positionals.size() > 1 && !members.empty();
+  std::string message =
+      "Unknown command " + curlyQuoted(group ? positionals[0] + " " + positionals[1] : positionals[0]) + ".";
+  const Program other = program == Program::tool ? Program::app : Program::tool;
+  const Row* elsewhere = find(other, positionals);
+  if (!elsewhere) {
+    if (const auto theirs = grouped(other, positionals[0]); !theirs.empty()) elsewhere = theirs.front();
+  }
+  if (elsewhere) {
+    return message + "\nThat's a " + std::string(name(other)) + " command: " + std::string(name(other)) + " " +
+           std::string(elsewhere->synopsis);
+  }
+  if (program != Program::app) return message;
+  if (positionals.size() == 1 && !members.empty()) {
+    std::vector<std::string_view> words;
+    for (const Row* r : members) words.push_back(r->words.substr(positionals[0].size() + 1));
+    return positionals[0] + " needs a command: " + CommandLineTool::listedChoices(words) + ".";
+  }
+  std::string_view nearest;
+  std::size_t best = 3;
+  for (const Row& r : kRows) {
+    if (!members.empty()) break;  // the group is right; its command isn't
+    if (!r.in(program) || r.words.empty()) continue;
+    const std::string_view first = r.words.substr(0, r.words.find(' '));
+    if (const auto edits = distance(positionals[0], first); edits < best && edits < first.size() / 2 + 1) {
+      best = edits;
+      nearest = first;
+    }
+  }
+  if (!nearest.empty()) message += "\nDid you mean " + curlyQuoted(std::string(name(program)) + " " + std::string(nearest)) + "?";
+  return message;
+}
+
 // The row and the words, before the request is built.
 Parsed scanned(Program program, std::span<const std::string> words) {
   Parsed parsed{nullptr, Arguments::scan(words, options(program))};
   const auto& positionals = parsed.arguments.positionals();
   if (positionals.empty() || parsed.arguments.has("--help") || positionals.front() == "help") return parsed;
   const Row* row = find(program, positionals);
-  if (!row) {
-    // A group's word names the group and the word after it: “project frobnicate”.
-    const bool group = positionals.size() > 1 && std::any_of(std::begin(kRows), std::end(kRows), [&](const Row& r) {
-      return r.in(program) && r.words.starts_with(positionals[0] + " ");
-    });
-    throw UsageError("Unknown command " + curlyQuoted(group ? positionals[0] + " " + positionals[1] : positionals[0]) + ".");
-  }
+  if (!row) throw UsageError(unknownCommand(program, positionals));
   const std::string command(row->words);
   if (row->channel == Channel::entry) throw UsageError(command + " takes no options or arguments.");
   const auto given = rest(parsed.arguments, *row);

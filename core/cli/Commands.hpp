@@ -47,7 +47,7 @@ enum class Channel : unsigned char {
 enum class Local : unsigned char { none, convert, installTool, uninstallTool, installClaude, installMCP, installService, uninstallService };
 
 // The help's sections, in the order they are printed.
-enum class Section : unsigned char { commands, projects, sessions, settings, window, exports, reports, sync, movingIn, integration };
+enum class Section : unsigned char { commands, projects, sessions, settings, window, exports, reports, sync, movingIn, integration, help };
 
 // What building a request and telling its result may use besides the words.
 struct Context {

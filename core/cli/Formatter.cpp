@@ -1,5 +1,7 @@
 #include "cli/Formatter.hpp"
 
+#include "platform/PlatformWording.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -122,7 +124,7 @@ std::string Formatter::status(const StatusResult& result) const {
 }
 
 std::string Formatter::projects(const ProjectsResult& result) const {
-  if (result.projects.empty()) return "No projects. Create one in Lumetra with New Project…";
+  if (result.projects.empty()) return PlatformWording::worded("No projects. Create one in Lumetra with New Project…");
   std::vector<std::string> lines;
   for (const auto& project : result.projects) lines.push_back(project.name + (project.archived ? " (archived)" : ""));
   return join(lines);

@@ -5,6 +5,10 @@
 #include "control/SessionRecords.hpp"
 #include "control/SettingRecords.hpp"
 #include "control/SyncRecords.hpp"
+#include "control/TrackingRecords.hpp"
+#include "control/ImportReport.hpp"
+#include "control/StartResult.hpp"
+#include "control/StopResult.hpp"
 #include "platform/Instant.hpp"
 
 namespace lumetra {
@@ -16,6 +20,10 @@ namespace lumetra {
 class HostAPI {
  public:
   virtual ~HostAPI() = default;
+
+  virtual StartResult perform(const StartAt& request, Instant now) = 0;
+  virtual StopResult perform(const StopAt& request, Instant now) = 0;
+  virtual ImportReport perform(const ImportFileRequest& request, Instant now) = 0;
 
   virtual ProjectsReply perform(const ProjectList& request, Instant now) = 0;
   virtual ProjectChange perform(const ProjectAdd& request, Instant now) = 0;

@@ -11,7 +11,8 @@ namespace lumetra::PlatformWording {
 struct Replacement {
   std::string_view mac, elsewhere;
 };
-inline constexpr std::array<Replacement, 5> kReplacements{{
+inline constexpr std::array<Replacement, 6> kReplacements{{
+    {"No projects. Create one in Lumetra with New Project…", "No projects. Create one with lumetra-app project add NAME."},
     {"Lumetra isn't running. Open it and try again.", "Lumetra isn't running. Start it with lumetra-app and try again."},
     {"Unarchive it in Lumetra (Manage Projects) to track it.",
      "Unarchive it with lumetra-app project unarchive to track it."},

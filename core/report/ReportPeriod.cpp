@@ -35,24 +35,6 @@ std::optional<Instant> dayStart(std::string_view text, const Calendar& calendar)
   return calendar.startOfDay(year, month, day);
 }
 
-// The ISO week of a calendar day: its year and number, and how many days back its Monday is.
-struct IsoWeek {
-  int year = 0;
-  unsigned number = 0;
-  int sinceMonday = 0;
-};
-IsoWeek isoWeek(const Calendar::DateParts& parts) {
-  using namespace std::chrono;
-  const sys_days day{year(parts.year) / month(static_cast<unsigned>(parts.month)) / static_cast<unsigned>(parts.day)};
-  const int sinceMonday = static_cast<int>(weekday(day).iso_encoding()) - 1;
-  // The week belongs to the year of its Thursday.
-  const sys_days thursday = day - days(sinceMonday) + days(3);
-  const year_month_day thursdayDate{thursday};
-  const sys_days firstOfYear{thursdayDate.year() / January / 1};
-  return {static_cast<int>(thursdayDate.year()), static_cast<unsigned>((thursday - firstOfYear).count() / 7 + 1),
-          sinceMonday};
-}
-
 }  // namespace
 
 std::string dayLabel(Instant instant, const Calendar& calendar) {
@@ -89,6 +71,15 @@ std::optional<ReportPeriod> ReportPeriod::parse(std::string_view range, Instant 
                       calendar.startOfDay(calendar.addingDays(*lastDay, 1))};
 }
 
+bool ReportPeriod::reversed(std::string_view range) {
+  const std::string days = UnicodeText::trimmingWhiteSpace(range);
+  const auto dots = days.find("..");
+  if (dots == std::string::npos) return false;
+  const Calendar utc("UTC");
+  const auto from = dayStart(days.substr(0, dots), utc), to = dayStart(days.substr(dots + 2), utc);
+  return from && to && *to < *from;
+}
+
 std::size_t ReportBucket::count(ReportGrouping grouping, Instant from, Instant to, const Calendar& calendar) {
   if (grouping == ReportGrouping::project || !(to > from)) return 1;
   using namespace std::chrono;
@@ -96,31 +87,28 @@ std::size_t ReportBucket::count(ReportGrouping grouping, Instant from, Instant t
     const auto p = calendar.parts(instant);
     return sys_days{year(p.year) / month(static_cast<unsigned>(p.month)) / static_cast<unsigned>(p.day)};
   };
-  const sys_days first = dayOf(from), last = dayOf(to - 1.0);
-  const auto days = (last - first).count() + 1;
-  if (grouping == ReportGrouping::day) return static_cast<std::size_t>(days);
-  const auto sinceMonday = static_cast<long>(weekday(first).iso_encoding()) - 1;
-  return static_cast<std::size_t>((days + sinceMonday + 6) / 7);
+  const sys_days last = dayOf(to - 1.0);
+  if (grouping == ReportGrouping::day) return static_cast<std::size_t>((last - dayOf(from)).count() + 1);
+  // Weeks as This Week has them: from the locale's first day.
+  const auto days = (last - dayOf(calendar.startOfWeek(from))).count() + 1;
+  return static_cast<std::size_t>((days + 6) / 7);
 }
 
 std::vector<ReportBucket> ReportBucket::of(ReportGrouping grouping, const std::string& label, Instant from, Instant to,
                                            const Calendar& calendar) {
   if (grouping == ReportGrouping::project) return {ReportBucket{label, from, to}};
   std::vector<ReportBucket> buckets;
-  Instant start = calendar.startOfDay(from);
+  Instant start = grouping == ReportGrouping::day ? calendar.startOfDay(from) : calendar.startOfWeek(from);
   while (start < to) {
-    const auto parts = calendar.parts(start);
     ReportBucket bucket;
     Instant next;
     if (grouping == ReportGrouping::day) {
       bucket.label = dayLabel(start, calendar);
       next = calendar.startOfDay(calendar.addingDays(start, 1));
     } else {
-      const IsoWeek week = isoWeek(parts);
-      char text[16];
-      std::snprintf(text, sizeof text, "%04d-W%02u", week.year, week.number);
-      bucket.label = text;
-      next = calendar.startOfDay(calendar.addingDays(start, 7 - week.sinceMonday));
+      // Named by its first day, as the locale starts weeks (This Week's weeks).
+      bucket.label = "Week of " + dayLabel(start, calendar);
+      next = calendar.startOfWeek(calendar.addingWeeks(start, 1));
     }
     bucket.from = std::max(start, from);
     bucket.to = std::min(next, to);

@@ -20,6 +20,8 @@ struct ReportPeriod {
   // year", "last year", a day "YYYY-MM-DD", or days "FROM..TO" (TO included). Days lie between
   // the years 1900 and 9998, so that every time in an answer has four digits to its year.
   [[nodiscard]] static std::optional<ReportPeriod> parse(std::string_view range, Instant now, const Calendar& calendar);
+  // Whether the range is days FROM..TO with TO before FROM.
+  [[nodiscard]] static bool reversed(std::string_view range);
 };
 
 // The calendar day that holds the instant, as "2026-12-01".
@@ -27,8 +29,9 @@ struct ReportPeriod {
 
 enum class ReportGrouping { project, day, week };
 
-// One column of a report: the whole period, one calendar day, or one ISO week (Monday to
-// Sunday), clipped to the period. Labels: the period's label, "2026-12-01", "2026-W49".
+// One column of a report: the whole period, one calendar day, or one week as This Week has it
+// (from the locale's first day), clipped to the period. Labels: the period's label, "2026-12-01",
+// "Week of 2026-11-30".
 struct ReportBucket {
   std::string label;
   Instant from, to;

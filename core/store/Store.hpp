@@ -148,6 +148,8 @@ class Store {
                                                       Instant now);
   // When the earliest session starts.
   [[nodiscard]] std::optional<Instant> firstStart();
+  // When the session that ends last ends.
+  [[nodiscard]] std::optional<Instant> latestEnd();
   // The most recently ended session whose end tracking observed (none entered by hand,
   // imported or merged). Walks the end index back from the latest end.
   [[nodiscard]] std::optional<WorkSession> lastTrackedSession();

@@ -230,4 +230,10 @@ std::optional<Instant> Store::firstStart() {
   return first ? std::optional(Instant(*first)) : std::nullopt;
 }
 
+std::optional<Instant> Store::latestEnd() {
+  const auto rows = db_.query("SELECT max(end_at) AS last FROM sessions");
+  const auto last = rows.front().optionalDouble("last");
+  return last ? std::optional(Instant(*last)) : std::nullopt;
+}
+
 }  // namespace lumetra

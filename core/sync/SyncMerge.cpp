@@ -318,15 +318,8 @@ void SyncMerge::alias(const std::string& a, const std::string& b, Effects& effec
     db_.query("UPDATE sync_ids SET gid = ? WHERE kind = ? AND local_id = ?", {keep, kind, *rowGone});
   }
   (kind == "project" ? projects_ : sessions_).insert(keep);
-  if (kind == "project") {
-    // Sessions waiting for either row may now have a project here.
-    for (const auto& member : {gone, keep}) {
-      for (const auto& r : db_.query("SELECT gid FROM sync_rows WHERE kind = 'session' AND project_v = ?",
-                                     {WireCoding::compact(JSON(member))})) {
-        sessions_.insert(r.optionalText("gid").value_or(""));
-      }
-    }
-  }
+  // Sessions waiting for any row of the two may now have a project here.
+  if (kind == "project") queueSessionsOf(keep);
   for (const auto& r : statements_->sourcesOf.rows({gone})) sources_.insert(r.optionalText("source_id").value_or(""));
 }
 
@@ -428,17 +421,7 @@ void SyncMerge::materializeProject(const std::string& gid, Effects& effects) {
               {"\x01" + gid, archived ? 1 : 0, m.madeAt});
     statements_->map.run({"project", db_.lastInsertRowId(), gid});
     effects.changed = true;
-    // Its sessions may now have somewhere to go.
-    for (const auto& r : db_.query("SELECT gid FROM sync_rows WHERE kind = 'session' AND project_v = ?",
-                                   {WireCoding::compact(JSON(gid))})) {
-      sessions_.insert(r.optionalText("gid").value_or(""));
-    }
-    for (const auto& alias : db_.query("SELECT gid FROM sync_alias WHERE canonical = ?", {gid})) {
-      for (const auto& r : db_.query("SELECT gid FROM sync_rows WHERE kind = 'session' AND project_v = ?",
-                                     {WireCoding::compact(JSON(alias.optionalText("gid").value_or("")))})) {
-        sessions_.insert(r.optionalText("gid").value_or(""));
-      }
-    }
+    queueSessionsOf(gid);  // they may now have somewhere to go
   }
 }
 
@@ -600,6 +583,19 @@ void SyncMerge::materializeSession(const std::string& gid, Instant now, Effects&
     }
   }
   for (const auto& r : statements_->sourcesOf.rows({gid})) sources_.insert(r.optionalText("source_id").value_or(""));
+}
+
+void SyncMerge::queueSessionsOf(const std::string& project) {
+  std::vector<std::string> members{project};
+  for (const auto& r : db_.query("SELECT gid FROM sync_alias WHERE canonical = ?", {project})) {
+    members.push_back(r.optionalText("gid").value_or(""));
+  }
+  for (const auto& member : members) {
+    for (const auto& r : db_.query("SELECT gid FROM sync_rows WHERE kind = 'session' AND project_v = ?",
+                                   {WireCoding::compact(JSON(member))})) {
+      sessions_.insert(r.optionalText("gid").value_or(""));
+    }
+  }
 }
 
 void SyncMerge::dropSession(std::int64_t id) {

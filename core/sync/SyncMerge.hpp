@@ -96,6 +96,8 @@ class SyncMerge {
   void materializeSession(const std::string& gid, Instant now, Effects& effects);
   void materializeSource(const std::string& source);
   void dropSession(std::int64_t id);
+  // Every session of the project's rows (it and those one with it), to bring in line.
+  void queueSessionsOf(const std::string& project);
   [[nodiscard]] std::optional<std::int64_t> localId(std::string_view kind, const std::string& gid);
   [[nodiscard]] std::string computerName(const std::string& id);
   [[nodiscard]] bool hasLiveSessions(const std::string& project);

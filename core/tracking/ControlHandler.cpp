@@ -106,8 +106,8 @@ ControlResult ControlHandler::perform(const ControlRequest& request, Instant now
   switch (*command) {
     case ControlCommand::status: return status(now);
     case ControlCommand::projects: return projects(request);
-    case ControlCommand::start: return start(request, now);
-    case ControlCommand::stop: return stop(now);
+    case ControlCommand::start: return start(request, std::nullopt, now);
+    case ControlCommand::stop: return stop(std::nullopt, now);
     case ControlCommand::resume: return resume(now);
     case ControlCommand::describe: return describe(request, now);
     case ControlCommand::sessions: return sessions(request, now);
@@ -203,7 +203,12 @@ ProjectsResult ControlHandler::projects(const ControlRequest& request) {
   return result;
 }
 
-StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
+std::string ControlHandler::when(Instant instant, Instant now) const {
+  const bool today = dayFormat_.format(instant) == dayFormat_.format(now);
+  return DateFormat(today ? "HH:mm" : "yyyy-MM-dd HH:mm", calendar_).format(instant);
+}
+
+StartResult ControlHandler::start(const ControlRequest& request, std::optional<Instant> at, Instant now) {
   auto projects = tracker_.store().projects(true);
   const Project project = findProject(projects, request.project, "start");
   if (project.archived) {
@@ -211,8 +216,19 @@ StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
                        curlyQuoted(project.name) +
                            PlatformWording::worded(" is archived. Unarchive it in Lumetra (Manage Projects) to track it."));
   }
+  if (at) {
+    if (*at > now) throw ControlError(Code::invalid, when(*at, now) + " is still to come: a session can't start later than now.");
+    if (const auto& running = tracker_.current(); running && *at < running->start) {
+      throw ControlError(Code::invalid, "The running session began at " + when(running->start, now) +
+                                            ", so the switch can't be earlier than that.");
+    }
+    if (const auto ended = tracker_.store().latestEnd(); !tracker_.current() && ended && *at < *ended) {
+      throw ControlError(Code::invalid, "The last session ended at " + when(*ended, now) + ", so this one can start at " +
+                                            when(*ended, now) + " at the earliest.");
+    }
+  }
   const auto before = tracker_.current();
-  const auto stopped = tracker_.start(project.id, request.description, now);
+  const auto stopped = tracker_.start(project.id, request.description, now, at);
   const auto& after = tracker_.current();
   if (!after) throw ControlError(Code::failed, "Tracking didn't start.");
   const auto names = namesOf(std::move(projects));  // starting changes no project
@@ -224,10 +240,14 @@ StartResult ControlHandler::start(const ControlRequest& request, Instant now) {
   return result;
 }
 
-StopResult ControlHandler::stop(Instant now) {
+StopResult ControlHandler::stop(std::optional<Instant> at, Instant now) {
   const auto running = tracker_.current();
   if (!running) throw ControlError(Code::notTracking, "Nothing is being tracked.");
-  const auto stopped = tracker_.stop(now, EndReason::manual);
+  if (at && *at > now) throw ControlError(Code::invalid, when(*at, now) + " is still to come: a session can't end later than now.");
+  if (at && *at < running->start) {
+    throw ControlError(Code::invalid, "The session began at " + when(running->start, now) + ", so it can't end before that.");
+  }
+  const auto stopped = tracker_.stop(now, EndReason::manual, at);
   StopResult result;
   result.discarded = !stopped;
   result.session = info(stopped ? *stopped : *running, now);

@@ -46,6 +46,12 @@ class ControlHandler {
   // controlError() says how a client sees it.
   [[nodiscard]] ControlResult perform(const ControlRequest& request, Instant now);
 
+  // start and stop, backdated to `at` when given (lumetra-app's --at). Throws ControlError
+  // invalid naming the rule a time breaks: it is still to come, it is before the last session
+  // ended, or before the running session began; and what start and stop throw.
+  StartResult start(const ControlRequest& request, std::optional<Instant> at, Instant now);
+  StopResult stop(std::optional<Instant> at, Instant now);
+
   // The project a person means by `name`: the exact name, else the one name equal to it
   // ignoring case (all of Unicode). Throws ControlError badRequest ("<command> needs a project
   // name.") or unknownProject, naming the choices.
@@ -57,9 +63,9 @@ class ControlHandler {
  private:
   StatusResult status(Instant now);
   ProjectsResult projects(const ControlRequest& request);
-  StartResult start(const ControlRequest& request, Instant now);
-  StopResult stop(Instant now);
   SessionResult resume(Instant now);
+  // A time in a refusal: "10:15" today, else "2026-12-01 10:15".
+  [[nodiscard]] std::string when(Instant instant, Instant now) const;
   SessionResult describe(const ControlRequest& request, Instant now);
   SessionsResult sessions(const ControlRequest& request, Instant now);
   ImportReport importSessions(const ControlRequest& request, Instant now);

@@ -42,10 +42,11 @@ std::optional<WorkSession> Tracker::close(const WorkSession& session, Instant en
   return result;
 }
 
-WorkSession Tracker::begin(std::int64_t projectId, const std::optional<std::string>& description, Instant now) {
+WorkSession Tracker::begin(std::int64_t projectId, const std::optional<std::string>& description, Instant start,
+                           Instant now) {
   // The description was validated by the caller, so it is passed as carried over.
-  current_ = store_.insertSession(projectId, now, description, {description});
-  lastPersistedActive_ = now;
+  current_ = store_.insertSession(projectId, start, description, {description});
+  lastPersistedActive_ = start;
   lastTick_ = now;
   return *current_;
 }
@@ -94,20 +95,29 @@ void Tracker::persist() {
 }
 
 std::optional<WorkSession> Tracker::start(std::int64_t projectId, const std::optional<std::string>& description,
-                                          Instant now) {
+                                          Instant now, std::optional<Instant> at) {
   store_.owner().assertHeld();
   const auto normalized = Store::normalizedDescription(description);
   if (isRunning(projectId, normalized)) return std::nullopt;
   const auto valid = Store::validDescription(normalized);
+  const Instant from = at.value_or(now);
   std::optional<WorkSession> stopped;
-  if (current_) stopped = close(*current_, now, EndReason::switched);
-  (void)begin(projectId, valid, now);
+  if (current_) {
+    if (at) current_->lastActive = std::min(current_->lastActive, from);
+    stopped = close(*current_, from, EndReason::switched);
+  }
+  (void)begin(projectId, valid, from, now);
   return stopped;
 }
 
-std::optional<WorkSession> Tracker::stop(Instant now, EndReason reason) {
+std::optional<WorkSession> Tracker::stop(Instant now, EndReason reason, std::optional<Instant> at) {
   store_.owner().assertHeld();
   if (!current_) return std::nullopt;
+  if (at) {
+    // Backdated: its last activity can't come after its end.
+    current_->lastActive = std::min(current_->lastActive, *at);
+    return close(*current_, *at, reason);
+  }
   return close(*current_, std::max(now, current_->lastActive), reason);
 }
 
@@ -140,7 +150,7 @@ WorkSession Tracker::resume(std::int64_t sessionId, bool switching, Instant now)
   if (isRunning(stored->projectId, normalized)) return *current_;
   const auto valid = Store::validDescription(normalized, {stored->description});
   if (current_) (void)close(*current_, now, EndReason::switched);
-  return begin(stored->projectId, valid, now);
+  return begin(stored->projectId, valid, now, now);
 }
 
 WorkSession Tracker::resume(const AutoStopEvent& event, Instant now) {
@@ -151,7 +161,7 @@ WorkSession Tracker::resume(const AutoStopEvent& event, Instant now) {
   if (isRunning(event.projectId, normalized)) return *current_;
   const auto valid = Store::validDescription(normalized, {event.description});
   if (current_) (void)close(*current_, now, EndReason::switched);
-  return begin(event.projectId, valid, now);
+  return begin(event.projectId, valid, now, now);
 }
 
 bool Tracker::canResume(const AutoStopEvent& event, Instant now) {

@@ -62,9 +62,13 @@ class Tracker {
   // Tracks the project, switching from any other running session. Returns the session stopped
   // by switching; nothing when none ran, it was too short to keep, or nothing changed.
   // Whether the project exists and is active is the caller's concern.
-  std::optional<WorkSession> start(std::int64_t projectId, const std::optional<std::string>& description, Instant now);
-  // Stops the running session; returns it as stored, or nothing when none ran or it was too short.
-  std::optional<WorkSession> stop(Instant now, EndReason reason);
+  // With `at`, the start (and the switch) is backdated to it; the caller has checked it lies
+  // between the last session's end (or the running one's start) and now.
+  std::optional<WorkSession> start(std::int64_t projectId, const std::optional<std::string>& description, Instant now,
+                                   std::optional<Instant> at = std::nullopt);
+  // Stops the running session, at `at` when given; returns it as stored, or nothing when none
+  // ran or it was too short.
+  std::optional<WorkSession> stop(Instant now, EndReason reason, std::optional<Instant> at = std::nullopt);
 
   // The session resumeLastSession would resume: the last tracked one, ended less than the
   // window ago, in a project that exists and isn't archived. Nothing while tracking.
@@ -125,7 +129,7 @@ class Tracker {
   // Every way a session ends: deleted when shorter than minimumSession, otherwise closed.
   std::optional<WorkSession> close(const WorkSession& session, Instant end, EndReason reason);
   // Inserts a new running session with an already validated description.
-  WorkSession begin(std::int64_t projectId, const std::optional<std::string>& description, Instant now);
+  WorkSession begin(std::int64_t projectId, const std::optional<std::string>& description, Instant start, Instant now);
   // Closes the running session and reports it.
   AutoStopEvent autoStop(Instant now, EndReason reason);
   [[nodiscard]] bool isRunning(std::int64_t projectId, const std::optional<std::string>& description) const;

@@ -51,7 +51,8 @@ TEST_F(ReportTest, GroupsAndTotalsThatAddUp) {
   const std::vector<std::pair<std::string, std::string>> cases{
       {"day", "2026-10-24: Garden 7200; 2026-10-25: Garden 90000; 2026-10-26: 日本語プロジェクト 5400 Old 3600; "
               "2026-10-27: Garden 4500 running; "},
-      {"week", "2026-W43: Garden 97200; 2026-W44: 日本語プロジェクト 5400 Garden 4500 running Old 3600; "},
+      // Weeks as This Week has them in the test's locale: from Sunday.
+      {"week", "Week of 2026-10-18: Garden 7200; Week of 2026-10-25: Garden 94500 running 日本語プロジェクト 5400 Old 3600; "},
       {"project", "2026-10-24 to 2026-10-27: Garden 101700 running 日本語プロジェクト 5400 Old 3600; "},
   };
   for (const auto& [by, expected] : cases) {
@@ -70,13 +71,16 @@ TEST_F(ReportTest, GroupsAndTotalsThatAddUp) {
 
 TEST_F(ReportTest, TablesLineUp) {
   auto output = printed({"this-month", "--by", "week"});
+  // Shares add up to 100 (the largest remainder takes the spare point), each block its subtotal.
   EXPECT_EQ(output.out,
             "Report for This Month (2026-10-01 to 2026-10-31), by week:\n"
-            "  2026-W43  Garden              27h 00m  100%\n"
-            "  2026-W44  日本語プロジェクト   1h 30m   40%\n"
-            "            Garden (running)     1h 15m   33%\n"
-            "            Old                  1h 00m   27%\n"
-            "  Total                         30h 45m\n");
+            "  Week of 2026-10-18  Garden               2h 00m  100%\n"
+            "                      Subtotal             2h 00m\n"
+            "  Week of 2026-10-25  Garden (running)    26h 15m   91%\n"
+            "                      日本語プロジェクト   1h 30m    5%\n"
+            "                      Old                  1h 00m    4%\n"
+            "                      Subtotal            28h 45m\n"
+            "  Total                                   30h 45m\n");
   output = printed({"yesterday", "-p", "Garden"});
   EXPECT_EQ(output.out, "No time was tracked in Yesterday (2026-10-26).\n");
   output = printed({"--by", "hour"});

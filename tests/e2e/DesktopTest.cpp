@@ -24,6 +24,7 @@ class DesktopTest : public test::HostFixture {
   }
   void startBus(const std::vector<std::string>& services) {
     const auto socket = folder / "bus";
+    std::filesystem::remove(socket);  // a killed daemon's socket file stays behind
     bus = "unix:path=" + socket.string();
     daemon = std::make_unique<test::BackgroundProcess>(
         "/usr/bin/dbus-daemon", std::vector<std::string>{"--session", "--nofork", "--address=" + bus},

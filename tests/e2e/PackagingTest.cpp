@@ -41,7 +41,7 @@ TEST_F(BashCompletionTest, CommandsOptionsAndProjectsFromTheHost) {
       {{"lumetra", "sessions", "-p", ""}, "Big\\ Garden Garden "},
       {{"lumetra-app", "project", "r"}, "rename "},
       {{"lumetra-app", "project", "archive", "G"}, "Garden "},
-      {{"lumetra-app", "export", "This"}, "This\\ Month This\\ Week "},
+      {{"lumetra-app", "export", "This"}, "This\\ Month This\\ Week This\\ Year "},
       {{"lumetra-app", "install-mcp", "c"}, "claude-code cursor "},
   };
   for (const auto& [words, expected] : cases) EXPECT_EQ(offered(words), expected) << words.back();

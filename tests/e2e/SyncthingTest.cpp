@@ -85,7 +85,7 @@ class SyncthingTest : public testing::Test {
                {"listenAddress", "tcp://127.0.0.1:" + std::to_string(c->listenPort)},
                {"globalAnnounceEnabled", "false"}, {"localAnnounceEnabled", "false"}, {"relaysEnabled", "false"},
                {"natEnabled", "false"}, {"urAccepted", "-1"}, {"crashReportingEnabled", "false"},
-               {"autoUpgradeIntervalH", "0"}, {"startBrowser", "false"}}) {
+               {"autoUpgradeIntervalH", "0"}, {"startBrowser", "false"}, {"reconnectionIntervalS", "1"}}) {
         xml = replaced(xml, "<" + tag + ">[^<]*</" + tag + ">", "<" + tag + ">" + value + "</" + tag + ">");
       }
       xml = replaced(xml, "<address>127.0.0.1:8384</address>", "<address>127.0.0.1:" + std::to_string(c->guiPort) + "</address>");

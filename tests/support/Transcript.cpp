@@ -62,7 +62,13 @@ std::vector<TranscriptStep> readTranscript(const std::filesystem::path& file) {
       step.err += text + "\n";
     } else if (line.starts_with("? ")) {
       const std::string program = step.words.front();
-      step.err += program + ": " + text + "\nRun “" + program + " help” for usage.\n";
+      const std::string help = "Run “" + program + " help” for usage.\n";
+      // A second "?" line goes on the same message, before the pointer to help.
+      if (step.status == 2 && step.err.ends_with(help)) {
+        step.err.insert(step.err.size() - help.size(), text + "\n");
+      } else {
+        step.err += program + ": " + text + "\n" + help;
+      }
       step.status = 2;
     } else if (line.starts_with("[") && line.ends_with("]")) {
       step.status = std::stoi(line.substr(1, line.size() - 2));

@@ -84,6 +84,13 @@ class Simulation {
               "SELECT source_id FROM sync_sources s JOIN sync_ids i ON i.gid = s.gid WHERE NOT EXISTS (SELECT 1 FROM "
               "session_sources x WHERE x.source_id = s.source_id)");
           if (!lost.empty()) std::fprintf(stderr, "step %d: %s lost %s\n", step, each.id.c_str(), lost.front().optionalText("source_id")->c_str());
+          const auto gone = each.store->db().query(
+              "SELECT r.gid FROM sync_rows r WHERE r.kind = 'session' AND r.span_v IS NOT NULL AND (r.live_v IS NULL OR "
+              "r.live_v = 'true') AND NOT EXISTS (SELECT 1 FROM sync_ids i WHERE i.gid = r.gid) AND EXISTS (SELECT 1 FROM "
+              "sync_ids p WHERE p.kind = 'project' AND p.gid = coalesce((SELECT canonical FROM sync_alias WHERE gid = "
+              "json_extract(r.project_v, '$')), json_extract(r.project_v, '$')))");
+          const bool settled = each.store->db().query("SELECT 1 FROM sync_outbox LIMIT 1").empty();
+          if (!gone.empty() && settled) std::fprintf(stderr, "step %d: %s misses %s\n", step, each.id.c_str(), gone.front().optionalText("gid")->c_str());
         }
         std::fprintf(stderr, "step %d on %s\n", step, c.id.c_str());
       }
@@ -107,6 +114,17 @@ class Simulation {
         cycle(c);
         deliver(c, true);
         cycle(c);
+        if (std::getenv("LUMETRA_SYNC_TRACE")) {
+          for (auto& each : computers_) {
+            const auto gone = each.store->db().query(
+                "SELECT r.gid FROM sync_rows r WHERE r.kind = 'session' AND r.span_v IS NOT NULL AND (r.live_v IS NULL OR "
+                "r.live_v = 'true') AND NOT EXISTS (SELECT 1 FROM sync_ids i WHERE i.gid = r.gid) AND EXISTS (SELECT 1 FROM "
+                "sync_ids p WHERE p.kind = 'project' AND p.gid = coalesce((SELECT canonical FROM sync_alias WHERE gid = "
+                "json_extract(r.project_v, '$')), json_extract(r.project_v, '$')))");
+            const bool settled = each.store->db().query("SELECT 1 FROM sync_outbox LIMIT 1").empty();
+            if (!gone.empty() && settled) std::fprintf(stderr, "final round %d after %s: %s misses %s\n", round, c.id.c_str(), each.id.c_str(), gone.front().optionalText("gid")->c_str());
+          }
+        }
       }
     }
     const std::string first = dump(computers_.front());
@@ -302,7 +320,7 @@ class Simulation {
     }
     std::string out;
     for (auto& c : computers_) {
-      out += "== " + c.id + "\n";
+      out += "== " + c.id + " outbox " + std::to_string(c.store->db().query("SELECT count(*) AS n FROM sync_outbox").front().integer("n")) + "\n";
       for (const auto& r : c.store->db().query("SELECT computer, applied, file, offset, last FROM sync_peers")) {
         out += "peer " + r.optionalText("computer").value_or("") + " applied " + std::to_string(r.integer("applied")) +
                " at " + r.optionalText("file").value_or("") + ":" + std::to_string(r.integer("offset")) + " of " +

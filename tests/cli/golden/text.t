@@ -48,7 +48,7 @@ $ lumetra describe 5 ""
 | Removed the description of session 5 (Garden, 2024-04-30 09:00 to 10:00)
 $ lumetra projects
 < {"ok":true,"result":{"projects":[]}}
-| No projects. Create one in Lumetra with New Project…
+| No projects. Create one with lumetra-app project add NAME.
 $ lumetra projects --all
 < {"ok":true,"result":{"projects":[{"id":1,"name":"Garden","archived":false},{"id":2,"name":"Old","archived":true}]}}
 | Garden

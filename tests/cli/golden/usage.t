@@ -48,7 +48,7 @@ $ lumetra-app project rename A
 $ lumetra-app session add A 09:00
 ? session add needs a project, a start and an end.
 $ lumetra-app session add A 9am 10:00
-? “9am” isn't a time. Use HH:MM, “YYYY-MM-DD HH:MM” or an ISO 8601 time.
+? “9am” isn't a time. Use HH:MM or HH:MM:SS (today), yesterday HH:MM, YYYY-MM-DD HH:MM[:SS], an ISO 8601 time, or 10m ago, 1h30m ago, 90 minutes ago.
 $ lumetra-app session delete x
 ? “x” isn't a session id. Ids are shown by “lumetra sessions”.
 $ lumetra-app session delete 1 -d x
@@ -114,3 +114,23 @@ $ lumetra-app sync one-timer maybe
 ? sync one-timer takes on or off, not “maybe”.
 $ lumetra-app sync disable --json
 ? sync disable takes no options or arguments.
+
+# One way in: each program points to the other's commands, and lumetra-app to its own.
+$ lumetra project add Garden
+? Unknown command “project”.
+? That's a lumetra-app command: lumetra-app project add NAME
+$ lumetra report
+? Unknown command “report”.
+? That's a lumetra-app command: lumetra-app report [RANGE] [--by project|day|week] [--project NAME]...
+$ lumetra-app mcp
+? Unknown command “mcp”.
+? That's a lumetra command: lumetra mcp
+$ lumetra-app stauts
+? Unknown command “stauts”.
+? Did you mean “lumetra-app status”?
+$ lumetra-app session
+? session needs a command: add, edit, split, merge, delete or neighbours.
+$ lumetra-app report 2026-12-07..2026-12-01
+? “2026-12-07..2026-12-01”: FROM is after TO.
+$ lumetra-app start Garden --at tomorrow
+? “tomorrow” isn't a time. Use HH:MM or HH:MM:SS (today), yesterday HH:MM, YYYY-MM-DD HH:MM[:SS], an ISO 8601 time, or 10m ago, 1h30m ago, 90 minutes ago.

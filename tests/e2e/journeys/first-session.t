@@ -4,7 +4,7 @@ $ lumetra status
 | Not tracking
 | Today: 0m
 $ lumetra projects
-| No projects. Create one in Lumetra with New Project…
+| No projects. Create one with lumetra-app project add NAME.
 $ lumetra-app project add Garden
 | Added project “Garden”.
 $ lumetra-app project add Writing
