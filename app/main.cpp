@@ -35,7 +35,22 @@ int main(int argc, char** argv) {
   const Commands::Front front{
       Commands::Program::app, over(ControlProtocol::socketURL(data)), over(data / std::string(Commands::appSocketName)),
       [&](const Commands::Row& row, const Arguments& words) {
-        return LocalCommands::run(row, words, InstallCommands::bundleOf(executable), UserFolders::currentEnvironment());
+        // A running host's project names, for a conversion to recognise; none without one.
+        const auto projects = [&]() -> std::vector<std::string> {
+          try {
+            std::vector<std::string> names;
+            ControlRequest request(ControlCommand::projects);
+            request.includeArchived = true;
+            for (auto& project : ControlClient::send<ProjectsResult>(request, over(ControlProtocol::socketURL(data))).projects) {
+              names.push_back(std::move(project.name));
+            }
+            return names;
+          } catch (const std::exception&) {
+            return {};
+          }
+        };
+        return LocalCommands::run(row, words, InstallCommands::bundleOf(executable), UserFolders::currentEnvironment(),
+                                  projects);
       }};
   // The browser opens only where there is a display to show it on, with the window's page: its
   // path carries no secret.
@@ -45,6 +60,14 @@ int main(int argc, char** argv) {
       (void)ProcessInfo::launch("xdg-open", {(data / std::string(Commands::windowPageName)).string()});
     }
   };
+  // A delete asks on a terminal: the question on standard error, the answer from standard input.
+  std::function<std::optional<std::string>(const std::string&)> ask;
+  if (ProcessInfo::isTerminal(0) && ProcessInfo::isTerminal(2)) {
+    ask = [](const std::string& question) {
+      (void)FileSystem::writeAll(FileSystem::standardError, question);
+      return FileSystem::readStandardInputLine();
+    };
+  }
   return Commands::emit(Commands::Program::app, Commands::run(front, arguments, {Instant::now(), Calendar::current(),
-                                                                               CommandLineTool::readFile, openWindow}));
+                                                                               CommandLineTool::readFile, openWindow, ask}));
 }

@@ -109,7 +109,7 @@ const std::map<std::string_view, std::string_view> kValueKinds{
     {"--since", "today|yesterday"}, {"--until", "today|yesterday"}, {"--description", ""},
     {"--limit", ""},           {"--start", ""},              {"--end", ""},
     {"--first", ""},           {"--second", ""},             {"--name", ""},
-    {"--at", "now|yesterday"},
+    {"--at", "now|yesterday"},      {"--project-tags", ""},     {"--untagged", ""},
 };
 
 std::string valueTable() {

@@ -1,5 +1,8 @@
 #include "actions/SettingActions.hpp"
 
+#include <cmath>
+#include <limits>
+
 #include "control/ControlError.hpp"
 #include "actions/WindowPort.hpp"
 
@@ -8,11 +11,16 @@ namespace lumetra {
 using Code = ControlError::Code;
 
 IdleTimeout SettingActions::idleTimeout(const IdleTimeoutSetting& request) {
-  if (request.seconds) {
-    if (!(*request.seconds > 0)) throw ControlError(Code::badRequest, "The idle time-out must be above 0.");
+  if (request.off.value_or(false)) {
+    tracker_.setIdleTimeout(std::numeric_limits<double>::infinity());
+  } else if (request.seconds) {
+    if (!(*request.seconds > 0) || std::isinf(*request.seconds)) {
+      throw ControlError(Code::badRequest, "The idle time-out must be above 0.");
+    }
     tracker_.setIdleTimeout(*request.seconds);
   }
-  return {tracker_.idleThreshold(), inputSeen_};
+  const bool off = std::isinf(tracker_.idleThreshold());
+  return {off ? 0.0 : tracker_.idleThreshold(), inputSeen_, off};
 }
 
 WebPortSetting SettingActions::webPort(const WebPortRequest& request) {

@@ -23,7 +23,7 @@ Output usage(const std::string& message) { return Output{2, "", "lumetra-app: " 
 }  // namespace
 
 Output run(const std::string& formatName, const std::string& file, const std::optional<std::string>& output,
-           bool skipBad) {
+           bool skipBad, const Converter::Options& options) {
   const auto format = Converter::format(formatName);
   if (!format) return usage("There's no format named “" + formatName + "”. Choose " + formatChoices() + ".");
 
@@ -33,7 +33,7 @@ Output run(const std::string& formatName, const std::string& file, const std::op
   } catch (const std::system_error& error) {
     return Output{1, "", "lumetra-app: Couldn't read " + file + ": " + SystemError::text(error.code().value()) + ".\n"};
   }
-  const ReadExport read = Converter::read(*format, text, Calendar::current());
+  const ReadExport read = Converter::read(*format, text, Calendar::current(), options);
   std::string err;
   // Leaving rows out can't help a file that isn't this kind of export at all.
   const bool writing = read.problems.empty() || (skipBad && !read.entries.empty() && !read.unreadable);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "convert/Converter.hpp"
+
 #include <optional>
 #include <string>
 
@@ -11,6 +13,7 @@ namespace lumetra::ConvertCommand {
 // `lumetra import` reads, without a running host and without touching any data. FILE "-" is
 // standard input; without OUT the CSV goes to standard output.
 [[nodiscard]] CommandLineTool::Output run(const std::string& format, const std::string& file,
-                                          const std::optional<std::string>& output, bool skipBad);
+                                          const std::optional<std::string>& output, bool skipBad,
+                                          const Converter::Options& options = {});
 
 }  // namespace lumetra::ConvertCommand

@@ -1,5 +1,6 @@
 #include "commands/InstallCommands.hpp"
 
+#include <optional>
 #include <sstream>
 
 #include "install/AssistantConfig.hpp"
@@ -31,10 +32,30 @@ bool onPath(const fs::path& folder, const Environment& environment) {
   return false;
 }
 
+// Where a program of this bundle already answers to its name on the PATH (a packaged install
+// links /usr/bin to it), or nothing.
+std::optional<fs::path> onPathAlready(const fs::path& program, const Environment& environment) {
+  const auto it = environment.find("PATH");
+  if (it == environment.end()) return std::nullopt;
+  std::stringstream entries(it->second);
+  for (std::string entry; std::getline(entries, entry, ':');) {
+    std::error_code error;
+    const fs::path found = fs::path(entry) / program.filename();
+    if (!entry.empty() && fs::equivalent(found, program, error)) return found;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 Output installTool(const fs::path& bundle, const Environment& environment) {
   const fs::path folder = ToolInstaller::destinationFolder(UserFolders::home(environment));
+  const auto tool = onPathAlready(ToolInstaller::toolURL(bundle), environment);
+  const auto app = onPathAlready(ToolInstaller::appURL(bundle), environment);
+  if (tool && app && tool->parent_path() != folder) {
+    return Output{0, "The commands are already on your PATH: " + tool->string() + " and " + app->string() +
+                         ". Nothing was changed.\n", ""};
+  }
   std::string out;
   try {
     // The tool first: it is what everything else needs, and what the help points at.

@@ -3,15 +3,25 @@
 #include "commands/ConvertCommand.hpp"
 #include "commands/InstallCommands.hpp"
 
+#include <sstream>
+
 namespace lumetra::LocalCommands {
 
 Commands::Output run(const Commands::Row& row, const Arguments& arguments, const std::filesystem::path& bundle,
-                     const Environment& environment) {
+                     const Environment& environment, const std::function<std::vector<std::string>()>& projects) {
   using Commands::Local;
   const auto& words = arguments.positionals();
   switch (row.local) {
-    case Local::convert:
-      return ConvertCommand::run(words[1], words[2], arguments.value("--output"), arguments.has("--skip-bad"));
+    case Local::convert: {
+      Converter::Options options;
+      std::stringstream tags(arguments.value("--project-tags").value_or(""));
+      for (std::string tag; std::getline(tags, tag, ',');) {
+        if (!tag.empty()) options.projectTags.push_back(tag);
+      }
+      options.untagged = arguments.value("--untagged").value_or(options.untagged);
+      if (projects) options.projects = projects();
+      return ConvertCommand::run(words[1], words[2], arguments.value("--output"), arguments.has("--skip-bad"), options);
+    }
     case Local::installTool: return InstallCommands::installTool(bundle, environment);
     case Local::uninstallTool: return InstallCommands::uninstallTool(bundle, environment);
     case Local::installClaude: return InstallCommands::installClaude(bundle, environment);

@@ -91,8 +91,15 @@ std::unique_ptr<WebServer> Host::openWindow(const WindowPort::Choice& choice) {
     };
     window = std::make_unique<WebServer>(actions_, relay, reads, ControlHandler::response(ControlHandler::busy()));
     if (auto problem = window->start(*choice.port)) {
-      off = *problem;
-      window.reset();
+      // A port in use (another host's window, say) leaves the window on a free one this time;
+      // the forwarding page in the data folder, and `open`, know which.
+      if (*choice.port != 0 && !window->start(0)) {
+        say("The window's port " + std::to_string(*choice.port) + " is in use, so the window is on port " +
+            std::to_string(window->port()) + " this time.");
+      } else {
+        off = *problem;
+        window.reset();
+      }
     }
   }
   if (window) {
@@ -120,6 +127,8 @@ void Host::beat() {
     desktop_.refreshTray(now);
     // Changes made here another way (the tray, an automatic stop) are written out soon.
     if (folder_.store().revision() != syncedRevision_) pacer_.changed();
+    // After many deletes, the file gives back its free pages while nothing runs.
+    if (!tracker_.isTracking() && folder_.store().reclaimSpace(now)) say("Lumetra gave the database's free space back.");
   } catch (const DatabaseError& error) {
     if (!error.isDamage()) return complain(error.description());
     // Said once; writing on would only make it worse, so the host stops as on SIGTERM.

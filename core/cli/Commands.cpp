@@ -16,6 +16,7 @@
 #include "platform/FileSystem.hpp"
 #include "platform/Numbers.hpp"
 #include "platform/SystemError.hpp"
+#include "platform/UnicodeText.hpp"
 #include "store/Store.hpp"
 
 namespace lumetra::Commands {
@@ -47,7 +48,8 @@ constexpr Arguments::Option kOptions[] = {
     {"--json", "--json", false},              {"--all", "--all", false},        {"--help", "--help", false},
     {"-h", "--help", false},                  {"--dry-run", "--dry-run", false}, {"--allow-overlaps", "--allow-overlaps", false},
     {"--skip-bad", "--skip-bad", false},      {"--name", "--name", true},             {"--at", "--at", true},
-    {"--yes", "--yes", false},
+    {"--yes", "--yes", false},                {"--project-tags", "--project-tags", true},
+    {"--untagged", "--untagged", true},
 };
 
 // Words people give
@@ -119,7 +121,7 @@ double minutes(const std::string& word) {
   double value = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
   if (error != std::errc() || end != word.data() + word.size() || !(value > 0) || value > 1e6) {
-    throw UsageError(curlyQuoted(word) + " isn't a number of minutes above 0.");
+    throw UsageError(curlyQuoted(word) + " isn't a number of minutes above 0, or off.");
   }
   return value;
 }
@@ -238,7 +240,8 @@ SessionMerge sessionMerge(const Arguments& arguments, const Context&) {
 
 IdleTimeoutSetting idleTimeout(const Arguments& arguments, const Context&) {
   const auto given = word(arguments.positionals(), 1);
-  return {given ? std::optional(minutes(*given) * 60) : std::nullopt};
+  if (given == "off") return {std::nullopt, true};
+  return {given ? std::optional(minutes(*given) * 60) : std::nullopt, std::nullopt};
 }
 
 WebPortRequest webPort(const Arguments& arguments, const Context&) { return {word(arguments.positionals(), 1)}; }
@@ -502,9 +505,13 @@ constexpr Row kRows[] = {
      .summary = {"Make an archived project active again"}, .manual = "Make an archived project active again.",
      .example = "project unarchive Orchard", .brief = "Make an archived project active again", .completes = {"@project"}, .host = &kHost<byName<ProjectUnarchive>, S::projectUnarchived>},
     {.words = "project delete", .programs = kApp, .section = Section::projects, .channel = Channel::host,
-     .wire = "project-delete", .least = 1, .most = 1, .needs = "a project name", .synopsis = "project delete NAME",
-     .summary = {"Delete a project and all its sessions"}, .manual = "Delete a project and all its sessions.",
-     .example = "project delete Orchard", .brief = "Delete a project and its sessions", .completes = {"@project"}, .host = &kHost<byName<ProjectDelete>, S::projectDeleted>},
+     .wire = "project-delete", .least = 1, .most = 1, .options = {"--yes"}, .needs = "a project name",
+     .synopsis = "project delete NAME [--yes]",
+     .summary = {"Delete a project and all its sessions; asks first", "on a terminal unless --yes"},
+     .manual = "Delete a project and all its sessions. On a terminal it asks first, saying how many sessions go; "
+               "*--yes* deletes without asking, as a script needs to.",
+     .example = "project delete Orchard", .brief = "Delete a project and its sessions", .completes = {"@project"},
+     .asks = true, .host = &kHost<byName<ProjectDelete>, S::projectDeleted>},
     {.channel = Channel::host, .wire = "project-usage", .host = &kWindowOnly<ProjectUsage>},
     {.words = "session add", .programs = kApp, .section = Section::sessions, .channel = Channel::host,
      .wire = "session-add", .least = 3, .most = 3, .options = {"--description"},
@@ -534,18 +541,21 @@ constexpr Row kRows[] = {
                "5 minutes apart. Without *-d* the merged session joins their descriptions.",
      .example = "session merge 42 43", .brief = "Merge two neighbouring sessions", .host = &kHost<sessionMerge, S::sessionMerged>},
     {.words = "session delete", .programs = kApp, .section = Section::sessions, .channel = Channel::host,
-     .wire = "session-delete", .least = 1, .most = 1, .needs = "a session id", .synopsis = "session delete ID",
-     .summary = {"Delete a session"}, .manual = "Delete a session.", .example = "session delete 42", .brief = "Delete a session",
-     .host = &kHost<byId<SessionDelete>, S::sessionDeleted>},
+     .wire = "session-delete", .least = 1, .most = 1, .options = {"--yes"}, .needs = "a session id",
+     .synopsis = "session delete ID [--yes]",
+     .summary = {"Delete a session; asks first on a terminal unless --yes"},
+     .manual = "Delete a session. On a terminal it asks first; *--yes* deletes without asking.",
+     .example = "session delete 42", .brief = "Delete a session", .asks = true, .host = &kHost<byId<SessionDelete>, S::sessionDeleted>},
     {.words = "session neighbours", .programs = kApp, .section = Section::sessions, .channel = Channel::host,
      .wire = "session-neighbours", .least = 1, .most = 1, .needs = "a session id", .synopsis = "session neighbours ID",
      .summary = {"Which neighbours a session can be merged with"},
      .manual = "Which neighbours a session can be merged with.", .example = "session neighbours 42", .brief = "Which neighbours a session can be merged with",
      .host = &kHost<byId<SessionNeighboursOf>, S::neighbours>},
     {.words = "idle-timeout", .programs = kApp, .section = Section::settings, .channel = Channel::host,
-     .wire = "idle-timeout", .most = 1, .synopsis = "idle-timeout [MINUTES]",
+     .wire = "idle-timeout", .most = 1, .synopsis = "idle-timeout [MINUTES|off]",
      .summary = {"Show or set how long without input stops a session"},
-     .manual = "Show, or set, how long without input stops a session.", .example = "idle-timeout 10", .brief = "Show or set the idle time-out",
+     .manual = "Show, or set, how long without input stops a session; *off* lets sessions run on (sleep still ends "
+               "them).", .example = "idle-timeout 10", .brief = "Show or set the idle time-out", .completes = {"off"},
      .host = &kHost<idleTimeout, S::idleTimeout>},
     {.words = "web-port", .programs = kApp, .section = Section::settings, .channel = Channel::host, .wire = "web-port",
      .most = 1, .synopsis = "web-port [PORT|off]", .summary = {"Show or set the window's port (from the next start)"},
@@ -631,20 +641,26 @@ constexpr Row kRows[] = {
      .manual = "Stop writing to and reading from the folder. Everything stays here, and in the folder.",
      .example = "sync disable", .brief = "Stop syncing", .host = &kHost<nothing<SyncDisable>, S::syncDisabled>},
     {.words = "convert", .programs = kApp, .section = Section::movingIn, .channel = Channel::local, .least = 2, .most = 2,
-     .options = {"--output", "--skip-bad"},
-     .wrongCount = "convert needs a format (toggl, clockify, timewarrior or watson) and the export's file.",
+     .options = {"--output", "--skip-bad", "--project-tags", "--untagged"},
+     .wrongCount = "convert needs a format (toggl, clockify, timewarrior, watson or spreadsheet) and the export's file.",
      .synopsis = "convert FORMAT FILE [-o OUT] [--skip-bad]",
-     .summary = {"Another tracker's export as a CSV for \"lumetra import\".", "FORMAT is toggl, clockify, timewarrior or watson"},
+     .summary = {"Another tracker's export as a CSV for \"lumetra import\".", "FORMAT is toggl, clockify, timewarrior, watson",
+                 "or spreadsheet (a CSV or TSV a spreadsheet saved)"},
      .manual = "Turn another tracker's export into a CSV that *lumetra import* reads, on standard output or into "
                "_OUT_, without touching any data (no running host is needed). _FORMAT_ is *toggl* (the detailed CSV "
                "report of Toggl Track), *clockify* (Clockify's detailed CSV report), *timewarrior* (what *timew "
-               "export* writes: the first tag is the project) or *watson* (its frames file). Client, task, other "
-               "tags and notes go into the description as \"[client: …]\", \"[task: …]\" and \"[tags: …]\"; an "
-               "entry without a project goes to \"No project\"; a timer still running is left out with a note. Each "
-               "entry gets a source ID (the tracker's own id, or a hash of its fields), so importing the same export "
-               "twice adds nothing. Rows that can't be read are listed with their lines and nothing is written, exit "
-               "status 1, unless *--skip-bad* leaves them out.",
-     .example = "convert toggl Toggl_time_entries.csv -o moved.csv", .brief = "Turn another tracker's export into CSV", .completes = {"toggl|clockify|timewarrior|watson", "@file"}, .local = Local::convert},
+               "export* writes), *watson* (its frames file) or *spreadsheet* (a table a spreadsheet saved as CSV or "
+               "TSV: \",\", \";\" or tab, with columns such as Project, Client or Task; Date; Start, Begin or From; "
+               "End, Stop or To; Duration; Description, Notes or Comment, in any case; other columns are left out "
+               "with a note). For Timewarrior the project is the first tag, in the order Timewarrior keeps them, "
+               "that names a project here or one given with *--project-tags* _A,B_; untagged intervals go to "
+               "*--untagged* _NAME_ (\"Untagged\"). Client, task, other tags and notes go into the description as "
+               "\"[client: …]\", \"[task: …]\" and \"[tags: …]\"; an entry without a project goes to \"No project\"; a "
+               "timer still running is left out with a note. Each entry gets a source ID (the tracker's own id, or a "
+               "hash of its fields), so importing the same export twice adds nothing. Rows that can't be read are "
+               "listed with their lines and nothing is written, exit status 1, unless *--skip-bad* leaves them out.",
+     .example = "convert toggl Toggl_time_entries.csv -o moved.csv", .brief = "Turn another tracker's export into CSV",
+     .completes = {"toggl|clockify|timewarrior|watson|spreadsheet", "@file"}, .local = Local::convert},
     {.words = "install-tool", .programs = kApp, .section = Section::integration, .channel = Channel::local, .bare = true,
      .synopsis = "install-tool",
      .summary = {"Link the lumetra and lumetra-app commands into", "/usr/local/bin, or ~/.local/bin when that isn't writable"},
@@ -781,6 +797,25 @@ std::size_t distance(std::string_view a, std::string_view b) {
     }
   }
   return d[a.size()][b.size()];
+}
+
+// What a delete asks first, with what goes with it.
+std::string question(const Row& row, const Arguments& arguments, const Front& front) {
+  const std::string& what = arguments.positionals()[2];
+  if (row.wire == "session-delete") return "Delete session " + what + "? [y/N] ";
+  JSON request = WireCoding::toJSON(ProjectUsage{what});
+  request["action"] = "project-usage";
+  const auto usage = ControlClient::result<ProjectChange>(front.host(WireCoding::compact(request)));
+  const std::int64_t sessions = usage.sessions.value_or(0);
+  if (sessions == 0) return "Delete " + curlyQuoted(usage.project.name) + "? [y/N] ";
+  return "Delete " + curlyQuoted(usage.project.name) + " and its " + Numbers::grouped(sessions) +
+         (sessions == 1 ? " session" : " sessions") + "? [y/N] ";
+}
+
+bool yes(const std::optional<std::string>& answer) {
+  if (!answer) return false;
+  const std::string said = UnicodeText::asciiLowercased(Store::trimmed(*answer));
+  return said == "y" || said == "yes";
 }
 
 // Why the words name no command, with a pointer: the other program's command of those words, a
@@ -1019,6 +1054,13 @@ Output run(const Front& front, std::span<const std::string> words, const Context
     return sent(program, *request, json, front.control, context);
   }
   try {
+    if (row.asks && !arguments.has("--yes")) {
+      if (!context.ask) {
+        return usageFailure(program, std::string(row.words) + " asks before it deletes, and there is no terminal to "
+                                                              "ask on. Add --yes to delete without asking.");
+      }
+      if (!yes(context.ask(question(row, arguments, front)))) return Output{CommandLineTool::failure, "Nothing was deleted.\n", ""};
+    }
     return row.host->told(front.host(parsed.host), arguments, context);
   } catch (const ControlError& error) {
     return failure(program, error, json);

@@ -55,6 +55,8 @@ struct Context {
   const Calendar& calendar;
   CommandLineTool::FileReader readFile = CommandLineTool::readFile;
   std::function<void()> openWindow;  // after open, where there is a display
+  // Asks a person the question on a terminal and gives their answer; absent without a terminal.
+  std::function<std::optional<std::string>(const std::string& question)> ask;
 };
 
 // A host action's typed calls, made from its request and result types.
@@ -91,6 +93,7 @@ struct Row {
   ControlRequest (*control)(const Arguments& arguments, const Context& context) = nullptr;
   bool readsFile = false;  // the first word names a file read into the request's csv
   bool reads = false;      // a host action that only reads: carried out beside the owner thread
+  bool asks = false;       // deletes: asks on a terminal first, unless --yes
   const HostCalls* host = nullptr;
   Local local = Local::none;
 

@@ -93,6 +93,7 @@ std::string neighbours(const SessionNeighbours& found, const Formatter& formatte
 }
 
 std::string idleTimeout(const IdleTimeout& setting, const Formatter&) {
+  if (setting.off) return "Sessions don't stop for want of input; sleep still ends them. Give a number of minutes to turn it on.";
   if (setting.detected) return "Sessions stop after " + minutesText(setting.seconds) + " without input.";
   return "Sessions would stop after " + minutesText(setting.seconds) + " without input, but " + std::string(unseenInput);
 }

@@ -9,21 +9,26 @@
 
 namespace lumetra {
 
-// Shows the idle time-out, or sets it first.
+// Shows the idle time-out, or sets it first (or turns it off).
 struct IdleTimeoutSetting {
   std::optional<double> seconds;
+  std::optional<bool> off;
 
   static constexpr bool wireOmitsAbsent = true;
-  static constexpr auto wireFields() { return std::tuple{WireField{"seconds", &IdleTimeoutSetting::seconds}}; }
+  static constexpr auto wireFields() {
+    return std::tuple{WireField{"seconds", &IdleTimeoutSetting::seconds}, WireField{"off", &IdleTimeoutSetting::off}};
+  }
 };
 
-// The idle time-out, and whether anything here tells when the user last gave input.
+// The idle time-out (0 when off), and whether anything here tells when the user last gave input.
 struct IdleTimeout {
   double seconds = 0;
   bool detected = false;
+  bool off = false;
 
   static constexpr auto wireFields() {
-    return std::tuple{WireField{"seconds", &IdleTimeout::seconds}, WireField{"detected", &IdleTimeout::detected}};
+    return std::tuple{WireField{"seconds", &IdleTimeout::seconds}, WireField{"detected", &IdleTimeout::detected},
+                      WireField{"off", &IdleTimeout::off}};
   }
 };
 

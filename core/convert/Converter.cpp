@@ -55,7 +55,7 @@ void keepFirstOfEachId(ReadExport& read) {
 
 }  // namespace
 
-ReadExport read(Format value, std::string_view text, const Calendar& calendar) {
+ReadExport read(Format value, std::string_view text, const Calendar& calendar, const Options& options) {
   if (!UnicodeText::isValidUTF8(text)) {
     // The first line that isn't valid on its own says where to look.
     std::int64_t line = 1;
@@ -71,8 +71,8 @@ ReadExport read(Format value, std::string_view text, const Calendar& calendar) {
     return failed;
   }
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  ReadExport read = value == Format::toggl || value == Format::clockify ? ExportTable::read(value, text, calendar)
-                                                                         : ExportJSON::read(value, text);
+  ReadExport read = value == Format::timewarrior || value == Format::watson ? ExportJSON::read(value, text, options)
+                                                                             : ExportTable::read(value, text, calendar);
   keepFirstOfEachId(read);
   return read;
 }

@@ -1,4 +1,7 @@
 #include "convert/ExportJSON.hpp"
+#include "platform/UnicodeText.hpp"
+
+#include <algorithm>
 
 #include <chrono>
 #include <cstdio>
@@ -106,7 +109,19 @@ std::string joined(const std::vector<std::string>& items) {
 
 // Reads one element into `entry`; the messages say what is wrong. Returns false for an entry
 // that is left out on purpose (a running timer), with the note in `note`.
-bool timewarrior(const JSON& interval, ConvertedEntry& entry, std::vector<std::string>& messages, std::string& note) {
+// Whether a tag names a project: one given, or one already here, ignoring ASCII case.
+bool namesProject(const std::string& tag, const Converter::Options& options) {
+  const auto folded = UnicodeText::asciiLowercased(tag);
+  for (const auto* list : {&options.projectTags, &options.projects}) {
+    for (const auto& name : *list) {
+      if (UnicodeText::asciiLowercased(name) == folded) return true;
+    }
+  }
+  return false;
+}
+
+bool timewarrior(const JSON& interval, ConvertedEntry& entry, std::vector<std::string>& messages, std::string& note,
+                 const Converter::Options& options, bool& guessed) {
   if (!interval.is_object()) {
     messages.push_back("An interval must be a JSON object.");
     return true;
@@ -129,10 +144,19 @@ bool timewarrior(const JSON& interval, ConvertedEntry& entry, std::vector<std::s
   }
   const auto annotation = interval.value("annotation", JSON(""));
   if (!messages.empty()) return true;
-  entry.project = tags.empty() ? std::string(Converter::kNoProject) : tags.front();
+  // Timewarrior keeps tags sorted: the project is the first that names one, else the first.
+  auto chosen = std::find_if(tags.begin(), tags.end(), [&](const std::string& tag) { return namesProject(tag, options); });
+  if (chosen == tags.end() && !tags.empty()) {
+    chosen = tags.begin();
+    guessed = guessed || tags.size() > 1;
+  }
+  entry.project = chosen == tags.end() ? options.untagged : *chosen;
   entry.start = *start;
   entry.end = *end;
-  const std::vector<std::string> others(tags.size() > 1 ? tags.begin() + 1 : tags.end(), tags.end());
+  std::vector<std::string> others;
+  for (auto tag = tags.begin(); tag != tags.end(); ++tag) {
+    if (tag != chosen) others.push_back(*tag);
+  }
   entry.description =
       Converter::describedWith(annotation.is_string() ? annotation.get<std::string>() : "", {{"tags", joined(others)}});
   // Intervals never overlap, so the start names one; its position ("id") changes as time goes on.
@@ -165,8 +189,9 @@ bool watson(const JSON& frame, ConvertedEntry& entry, std::vector<std::string>& 
 
 }  // namespace
 
-ReadExport read(Converter::Format format, std::string_view text) {
+ReadExport read(Converter::Format format, std::string_view text, const Converter::Options& options) {
   ReadExport result;
+  bool guessed = false;  // an interval's project taken as its first tag among several
   std::int64_t line = 1;
   const auto all = elements(text, line);
   if (!all) {
@@ -184,7 +209,7 @@ ReadExport read(Converter::Format format, std::string_view text) {
     bool kept = true;
     try {
       const JSON value = bounded(element.text);
-      kept = format == Converter::Format::timewarrior ? timewarrior(value, entry, messages, note)
+      kept = format == Converter::Format::timewarrior ? timewarrior(value, entry, messages, note, options, guessed)
                                                       : watson(value, entry, messages);
     } catch (const JSON::exception&) {
       messages.push_back("This element isn't valid JSON.");
@@ -198,6 +223,10 @@ ReadExport read(Converter::Format format, std::string_view text) {
     } else {
       result.entries.push_back(std::move(entry));
     }
+  }
+  if (guessed) {
+    result.notes.push_back("Timewarrior stores tags sorted, so an interval's project was taken as its first tag "
+                           "alphabetically. Name the tags that are projects with --project-tags A,B.");
   }
   return result;
 }

@@ -9,6 +9,8 @@
 
 #include "control/ControlProtocol.hpp"
 #include "csv/CSVRecords.hpp"
+#include "platform/DateFormat.hpp"
+#include "platform/Error.hpp"
 #include "platform/UnicodeText.hpp"
 
 namespace lumetra::ExportTable {
@@ -156,9 +158,192 @@ std::string_view title(Converter::Format format) {
   return format == Converter::Format::toggl ? "Toggl Track" : "Clockify";
 }
 
+// The separator a spreadsheet used: the one of ",", ";" and tab that occurs most often outside
+// quotes in the first line.
+char delimiterOf(std::string_view text) {
+  std::size_t commas = 0, semicolons = 0, tabs = 0;
+  bool quoted = false;
+  for (const char c : text.substr(0, text.find('\n'))) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    commas += c == ',';
+    semicolons += c == ';';
+    tabs += c == '\t';
+  }
+  if (tabs > commas && tabs >= semicolons) return '\t';
+  if (semicolons > commas) return ';';
+  return ',';
+}
+
+// A duration as a spreadsheet writes it: H:MM, H:MM:SS or hours with a decimal point or comma.
+std::optional<int> spreadsheetDuration(std::string_view text) {
+  text = trimmed(text);
+  if (text.find(':') != std::string_view::npos) {
+    if (std::count(text.begin(), text.end(), ':') == 1) return duration(std::string(text) + ":00");
+    return duration(text);
+  }
+  std::string decimal(text);
+  std::replace(decimal.begin(), decimal.end(), ',', '.');
+  double hours = 0;
+  const auto [end, error] = std::from_chars(decimal.data(), decimal.data() + decimal.size(), hours);
+  if (decimal.empty() || !digitAt(decimal, 0) || error != std::errc() || end != decimal.data() + decimal.size() ||
+      hours <= 0 || hours > 10'000) {
+    return std::nullopt;
+  }
+  return static_cast<int>(hours * 3600 + 0.5);
+}
+
+// A table a spreadsheet saved: any of the common headings, in any case; see read().
+ReadExport spreadsheet(std::string_view text, const Calendar& calendar) {
+  ReadExport result;
+  auto records = CSVRecords::read(text, result.problems, delimiterOf(text));
+  std::erase_if(records, [](const CSVRecords::Record& record) {
+    return std::all_of(record.fields.begin(), record.fields.end(), [](const auto& f) { return trimmed(f).empty(); });
+  });
+  if (records.empty()) {
+    result.problems.push_back({1, "The file is empty."});
+    result.unreadable = true;
+    return result;
+  }
+  const auto& header = records.front();
+  std::map<std::string, std::size_t> columns;
+  for (std::size_t c = 0; c < header.fields.size(); ++c) {
+    columns.emplace(UnicodeText::asciiLowercased(trimmed(header.fields[c])), c);
+  }
+  std::vector<std::size_t> used;
+  const auto column = [&](std::initializer_list<std::string_view> names) -> std::optional<std::size_t> {
+    for (const auto name : names) {
+      if (const auto it = columns.find(std::string(name)); it != columns.end()) {
+        used.push_back(it->second);
+        return it->second;
+      }
+    }
+    return std::nullopt;
+  };
+  const auto project = column({"project"}), client = column({"client"}), task = column({"task"}),
+             start = column({"start", "begin", "from", "start time"}), end = column({"end", "stop", "to", "end time"}),
+             date = column({"date", "day"}), length = column({"duration", "hours"}),
+             description = column({"description", "notes", "note", "comment", "comments"});
+  if (!start || (!end && !length)) {
+    result.problems.push_back({header.line, "There's no Start column, or neither an End nor a Duration column. A "
+                                            "spreadsheet needs Start (or Begin, From), and End (or Stop, To) or "
+                                            "Duration; Date and Project are read too."});
+    result.unreadable = true;
+    return result;
+  }
+  std::vector<std::string_view> ignored;
+  for (std::size_t c = 0; c < header.fields.size(); ++c) {
+    if (std::find(used.begin(), used.end(), c) == used.end() && !trimmed(header.fields[c]).empty()) {
+      ignored.push_back(trimmed(header.fields[c]));
+    }
+  }
+  if (!ignored.empty()) {
+    std::string names;
+    for (std::size_t i = 0; i < ignored.size(); ++i) {
+      names += (i == 0 ? "" : i + 1 == ignored.size() ? " and " : ", ") + curlyQuoted(ignored[i]);
+    }
+    result.notes.push_back("Left out the column" + std::string(ignored.size() == 1 ? " " : "s ") + names +
+                           ": Lumetra has no place for " + (ignored.size() == 1 ? "it." : "them."));
+  }
+  // Day and month order, as for the trackers' reports.
+  bool dayFirstSeen = false, monthFirstSeen = false;
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    for (const auto c : {date, start, end}) {
+      if (!c || *c >= records[r].fields.size()) continue;
+      const std::string_view cell = trimmed(records[r].fields[*c]);
+      char separator = 0;
+      if (const auto n = threeNumbers(cell.substr(0, cell.find_first_of(" T")), separator); n && (*n)[2] >= 1000) {
+        dayFirstSeen = dayFirstSeen || (*n)[0] > 12;
+        monthFirstSeen = monthFirstSeen || (*n)[1] > 12;
+      }
+    }
+  }
+  const Order order = dayFirstSeen == monthFirstSeen ? Order::unknown : dayFirstSeen ? Order::dayFirst : Order::monthFirst;
+  const DateFormat local("yyyy-MM-dd HH:mm:ss", calendar);
+  std::size_t withoutProject = 0;
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    const auto& record = records[r];
+    const auto value = [&](std::optional<std::size_t> c) -> std::string_view {
+      return c && *c < record.fields.size() ? trimmed(record.fields[*c]) : std::string_view();
+    };
+    std::vector<std::string> messages;
+    // A cell with a day and a time, or a time on the row's Date.
+    const auto when = [&](std::string_view cell, std::string_view which) -> std::optional<std::pair<Day, Clock>> {
+      const auto split = cell.find_first_of(" T");
+      const auto onlyClock = clock(cell);
+      if (onlyClock && date) {
+        if (const auto d = day(value(date), order)) return std::pair{*d, *onlyClock};
+        messages.push_back("Date “" + std::string(value(date)) + "” isn't a date.");
+        return std::nullopt;
+      }
+      if (split != std::string_view::npos) {
+        const auto d = day(cell.substr(0, split), order);
+        const auto c = clock(cell.substr(split + 1));
+        if (d && c) return std::pair{*d, *c};
+      }
+      messages.push_back(std::string(which) + " “" + std::string(cell) + "” isn't a time" +
+                         (date ? "." : " with its day, like 2026-12-01 09:30."));
+      return std::nullopt;
+    };
+    const auto from = when(value(start), "Start");
+    std::optional<std::string> startText, endText;
+    if (from) startText = localTime(from->first, from->second);
+    if (from && !value(end).empty()) {
+      if (const auto to = when(value(end), "End")) {
+        endText = localTime(to->first, to->second);
+        // A time alone that comes before the start is on the next day.
+        if (*endText <= *startText && clock(value(end)) && date) {
+          const auto next = calendar.instant({from->first.year, from->first.month, from->first.day, to->second.hour,
+                                              to->second.minute, to->second.second});
+          if (next) endText = local.format(calendar.addingDays(*next, 1));
+        }
+      }
+    } else if (from) {
+      if (const auto seconds = spreadsheetDuration(value(length))) {
+        if (const auto begun = calendar.instant({from->first.year, from->first.month, from->first.day, from->second.hour,
+                                                 from->second.minute, from->second.second})) {
+          endText = local.format(*begun + *seconds);
+        }
+      } else {
+        messages.push_back("Duration “" + std::string(value(length)) + "” isn't a duration. Use H:MM or hours, like 1.5.");
+      }
+    }
+    if (startText && endText && !(*endText > *startText)) messages.push_back("It ends at " + *endText + ", before it starts.");
+    if (!messages.empty() || !startText || !endText) {
+      for (auto& message : messages) result.problems.push_back({record.line, std::move(message)});
+      continue;
+    }
+    ConvertedEntry entry;
+    entry.line = record.line;
+    entry.project = std::string(value(project ? project : client ? client : task));
+    if (entry.project.empty()) {
+      entry.project = Converter::kNoProject;
+      ++withoutProject;
+    }
+    entry.start = *startText;
+    entry.end = *endText;
+    entry.description = Converter::describedWith(std::string(value(description)),
+                                                 {{"client", project ? std::string(value(client)) : ""},
+                                                  {"task", project || client ? std::string(value(task)) : ""}});
+    std::vector<std::string_view> fields;
+    for (const auto& field : record.fields) fields.push_back(field);
+    entry.sourceId = Converter::hashedSourceId(Converter::Format::spreadsheet, fields);
+    result.entries.push_back(std::move(entry));
+  }
+  if (withoutProject > 0) {
+    result.notes.push_back(std::to_string(withoutProject) + (withoutProject == 1 ? " entry" : " entries") +
+                           " without a project went to “" + std::string(Converter::kNoProject) + "”.");
+  }
+  if (dayFirstSeen && monthFirstSeen) {
+    result.problems.push_back({header.line, "Some dates read day first and others month first."});
+  }
+  return result;
+}
+
 }  // namespace
 
 ReadExport read(Converter::Format format, std::string_view text, const Calendar& calendar) {
+  if (format == Converter::Format::spreadsheet) return spreadsheet(text, calendar);
   ReadExport result;
   auto records = CSVRecords::read(text, result.problems);
   std::erase_if(records, [](const CSVRecords::Record& record) {

@@ -7,7 +7,9 @@ namespace lumetra::CSVRecords {
 
 // Walked byte by byte: every character it reacts to is ASCII, and UTF-8 never uses ASCII bytes
 // inside other characters.
-void forEach(std::string_view text, std::vector<ImportProblem>& problems, const std::function<void(Record&)>& each) {
+void forEach(std::string_view text, std::vector<ImportProblem>& problems, const std::function<void(Record&)>& each,
+             char delimiter) {
+  const char plain[] = {delimiter, '"', '\r', '\n', '\0'};
   Record record;
   std::size_t count = 0;  // fields of the record so far; record.fields may hold more, from earlier records
   const auto nextField = [&]() -> std::string& {
@@ -55,7 +57,7 @@ void forEach(std::string_view text, std::vector<ImportProblem>& problems, const 
       }
       continue;
     }
-    if (c == ',') {
+    if (c == delimiter) {
       field = &nextField();
       quoted = closed = false;
       ++i;
@@ -70,7 +72,7 @@ void forEach(std::string_view text, std::vector<ImportProblem>& problems, const 
       ++i;
     } else if (!closed && c != '"') {
       // Plain text up to the next character that means something outside quotes, at once.
-      const auto next = std::min(text.find_first_of(",\"\r\n", i), n);
+      const auto next = std::min(text.find_first_of(plain, i), n);
       field->append(text.substr(i, next - i));
       i = next;
     } else {
@@ -89,9 +91,9 @@ void forEach(std::string_view text, std::vector<ImportProblem>& problems, const 
   if (!(field->empty() && count == 1 && !quoted)) finish();
 }
 
-std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems) {
+std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems, char delimiter) {
   std::vector<Record> out;
-  forEach(text, problems, [&](Record& record) { out.push_back(std::move(record)); });
+  forEach(text, problems, [&](Record& record) { out.push_back(std::move(record)); }, delimiter);
   return out;
 }
 

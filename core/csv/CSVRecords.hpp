@@ -16,16 +16,17 @@ struct Record {
   std::vector<std::string> fields;
 };
 
-// The records of a CSV text in this dialect: comma-separated, double-quoted fields, "" for a
+// The records of a CSV text in this dialect: comma-separated (or by `delimiter`), double-quoted fields, "" for a
 // quote inside quotes, any of LF, CR and CR LF ending a record. Never fails: a malformed quote
 // is reported in `problems` with its line, and reading goes on.
 //
 // Each record is handed to `each` as it is read, in the same Record every time: a large file
 // never stands in memory as records, and the field texts keep their room from one record to
 // the next. `each` may move texts out of the fields.
-void forEach(std::string_view text, std::vector<ImportProblem>& problems, const std::function<void(Record&)>& each);
+void forEach(std::string_view text, std::vector<ImportProblem>& problems, const std::function<void(Record&)>& each,
+             char delimiter = ',');
 
 // Every record at once, for files that are small.
-[[nodiscard]] std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems);
+[[nodiscard]] std::vector<Record> read(std::string_view text, std::vector<ImportProblem>& problems, char delimiter = ',');
 
 }  // namespace lumetra::CSVRecords

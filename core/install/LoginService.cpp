@@ -113,7 +113,8 @@ std::string install(ServiceManager& manager, const fs::path& app, const Environm
   if (!manager.available()) {
     const fs::path entry = autostartFile(environment);
     (void)write(entry, autostartText(app, data));
-    return "Lumetra now starts when you log in (" + entry.string() + ").";
+    // Without systemd, the desktop session starts it: a console login doesn't.
+    return "Lumetra now starts with your desktop session (" + entry.string() + ").";
   }
   const fs::path unit = unitFile(environment);
   const auto made = write(unit, unitText(app, data));

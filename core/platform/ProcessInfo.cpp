@@ -27,6 +27,8 @@ sigset_t stopSignals() {
 }
 }  // namespace
 
+bool isTerminal(int fd) { return ::isatty(fd) == 1; }
+
 unsigned userId() { return static_cast<unsigned>(::getuid()); }
 
 void createPrivateFiles() { ::umask(077); }

@@ -15,6 +15,9 @@ namespace lumetra::ProcessInfo {
 // The computer's host name, without its domain; "Computer" when the system gives none.
 [[nodiscard]] std::string hostName();
 
+// Whether the descriptor is a terminal.
+[[nodiscard]] bool isTerminal(int fd);
+
 // This process's real user id.
 [[nodiscard]] unsigned userId();
 

@@ -88,6 +88,11 @@ class Store {
   // owner thread.
   [[nodiscard]] OwnerThread& owner() const noexcept { return db_.owner(); }
 
+  // When more than half of the file's pages are free (after many deletes), gives them back to
+  // the file system, at most once a day: true when it did. Fails quietly when a reader holds
+  // the file; the next call tries again.
+  bool reclaimSpace(Instant now);
+
   // What is wrong with the file's pages (pages that can't be read, pages in no table, index or
   // free list), or nothing when every page is sound. Reads every page once; writes nothing.
   // Throws DatabaseError (isDamage) when SQLite can't even walk the file.
@@ -108,8 +113,10 @@ class Store {
 
   [[nodiscard]] std::optional<std::string> setting(const std::string& key);
   void setSetting(const std::string& key, const std::string& value);
-  // The stored idle time-out when it is a number above 0, else defaultIdleTimeout.
+  // The stored idle time-out when it is a number above 0, infinity when it is "off", else
+  // defaultIdleTimeout.
   [[nodiscard]] double idleTimeout();
+  // Infinity stores "off": sessions don't stop for want of input.
   void setIdleTimeout(double seconds);
 
   // --- Session lifecycle and queries ---

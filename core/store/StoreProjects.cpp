@@ -1,3 +1,6 @@
+#include <cmath>
+#include <limits>
+
 #include "platform/Numbers.hpp"
 #include "store/Row.hpp"
 #include "store/Store.hpp"
@@ -84,13 +87,32 @@ void Store::setSetting(const std::string& key, const std::string& value) {
       {key, value});
 }
 
+bool Store::reclaimSpace(Instant now) {
+  constexpr double kDay = 86400;
+  const auto last = Numbers::decimal(setting("reclaimed_at").value_or("0")).value_or(0);
+  if (now.seconds - last < kDay) return false;
+  const auto pages = db_.query("PRAGMA page_count").front().integer("page_count");
+  const auto free = db_.query("PRAGMA freelist_count").front().integer("freelist_count");
+  if (pages < 256 || free * 2 <= pages) return false;
+  try {
+    db_.exec("VACUUM");
+  } catch (const DatabaseError&) {
+    return false;
+  }
+  setSetting("reclaimed_at", shortestDecimal(now.seconds));
+  return true;
+}
+
 double Store::idleTimeout() {
   const auto text = setting(kIdleTimeoutKey);
   if (!text) return defaultIdleTimeout;
+  if (*text == "off") return std::numeric_limits<double>::infinity();
   const auto seconds = Numbers::decimal(*text);
   return seconds && *seconds > 0 ? *seconds : defaultIdleTimeout;
 }
 
-void Store::setIdleTimeout(double seconds) { setSetting(kIdleTimeoutKey, shortestDecimal(seconds)); }
+void Store::setIdleTimeout(double seconds) {
+  setSetting(kIdleTimeoutKey, std::isinf(seconds) ? std::string("off") : shortestDecimal(seconds));
+}
 
 }  // namespace lumetra

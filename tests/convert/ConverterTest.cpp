@@ -62,9 +62,11 @@ TEST(ConverterTest, TimewarriorAndWatson) {
   EXPECT_EQ(summary(Format::timewarrior, timewarrior),
             "Garden|2026-11-30T08:00:00Z|2026-11-30T09:30:00Z|Weeding, \"beds\" [tags: outdoor, x]]|timewarrior:"
             "20261130T080000Z\n"
-            "No project|2026-11-30T10:00:00Z|2026-11-30T10:15:00Z||timewarrior:20261130T100000Z\n"
+            "Untagged|2026-11-30T10:00:00Z|2026-11-30T10:15:00Z||timewarrior:20261130T100000Z\n"
             "!4: The interval's end isn't a time like 20261201T080000Z.\n"
-            "Left out line 5: its interval is still open. Stop it and export again to bring it over.\n");
+            "Left out line 5: its interval is still open. Stop it and export again to bring it over.\n"
+            "Timewarrior stores tags sorted, so an interval's project was taken as its first tag alphabetically. Name "
+            "the tags that are projects with --project-tags A,B.\n");
   const std::string watson =
       "[\n"
       "  [1764489600, 1764495000, \"Garden\", \"a1\", [\"outdoor\", \"beds\"], 1764495000],\n"
@@ -123,6 +125,38 @@ TEST(ConverterTest, DamagedAndDoubtfulExports) {
        "!1: This element is nested more than 32 levels deep.\n"},
   };
   for (const auto& [format, text, expected] : cases) EXPECT_EQ(summary(format, text), expected) << text.substr(0, 120);
+}
+
+// A spreadsheet's table, whatever it separates cells with; and Timewarrior's sorted tags.
+TEST(ConverterTest, SpreadsheetsAndTimewarriorTags) {
+  const std::vector<std::pair<std::string, std::string>> sheets{
+      {"\xEF\xBB\xBF" "Client;Date;Begin;Stop;Notes;Rate\nAcme;01.12.2026;09:00;10:30;Call;80\nAcme;02.12.2026;23:30;00:15;Late;80\n",
+       "Acme|2026-12-01 09:00:00|2026-12-01 10:30:00|Call|spreadsheet:7eb6fa50a5d4fd04\n"
+       "Acme|2026-12-02 23:30:00|2026-12-03 00:15:00|Late|spreadsheet:4ec26f3bc6b53078\n"
+       "Left out the column “Rate”: Lumetra has no place for it.\n"},
+      {"project\tstart\tduration\nGarden\t2026-12-01 09:00\t1.5\nGarden\t2026-12-01 11:00\t0:45\n",
+       "Garden|2026-12-01 09:00:00|2026-12-01 10:30:00||spreadsheet:fe22779dea0fc296\n"
+       "Garden|2026-12-01 11:00:00|2026-12-01 11:45:00||spreadsheet:5c32a00c3ea1c436\n"},
+      {"Task,From,To\nBeds,2026-12-01 09:00,soon\n", "!2: End “soon” isn't a time with its day, like 2026-12-01 09:30.\n"},
+      {"Name,When\nA,today\n",
+       "!1: There's no Start column, or neither an End nor a Duration column. A spreadsheet needs Start (or Begin, From), "
+       "and End (or Stop, To) or Duration; Date and Project are read too.\n"},
+  };
+  for (const auto& [text, expected] : sheets) EXPECT_EQ(summary(Format::spreadsheet, text), expected) << text;
+
+  const std::string timew = R"([{"start":"20261130T080000Z","end":"20261130T090000Z","tags":["review","zeta"]},)"
+                            R"({"start":"20261130T100000Z","end":"20261130T110000Z"}])";
+  const auto projects = [&](const Converter::Options& options) {
+    std::string out;
+    const auto read = Converter::read(Format::timewarrior, timew, Calendar(test::kTestTimeZone), options);
+    for (const auto& e : read.entries) out += e.project + "|" + e.description + "\n";
+    for (const auto& n : read.notes) out += n + "\n";
+    return out;
+  };
+  EXPECT_EQ(projects({}), "review|[tags: zeta]\nUntagged|\nTimewarrior stores tags sorted, so an interval's project was "
+                          "taken as its first tag alphabetically. Name the tags that are projects with --project-tags A,B.\n");
+  EXPECT_EQ(projects({{"zeta"}, {}, "Loose"}), "zeta|[tags: review]\nLoose|\n");
+  EXPECT_EQ(projects({{}, {"Zeta"}, "Untagged"}), "zeta|[tags: review]\nUntagged|\n");  // a project already here
 }
 
 }  // namespace

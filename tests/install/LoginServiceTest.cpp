@@ -77,7 +77,7 @@ TEST_F(LoginServiceTest, WithoutSystemdAnAutostartEntry) {
   auto env = environment();
   env["LUMETRA_DATA_DIR"] = "/tmp/a \"b\" $c";
   EXPECT_EQ(LoginService::install(manager, app, env),
-            "Lumetra now starts when you log in (" + (home / "config/autostart/lumetra.desktop").string() + ").");
+            "Lumetra now starts with your desktop session (" + (home / "config/autostart/lumetra.desktop").string() + ").");
   EXPECT_THAT(contents(LoginService::autostartFile(env)),
               testing::HasSubstr("Exec=env \"LUMETRA_DATA_DIR=/tmp/a \\\\\"b\\\\\" \\\\$c\" \"" + app.string() + "\"\n"));
   EXPECT_EQ(LoginService::uninstall(manager, env), "Lumetra no longer starts when you log in.");

@@ -77,7 +77,7 @@ $ lumetra sessions
 $ lumetra-app project archive Garden
 < {"ok":true,"result":{"project":{"archived":true,"id":1,"name":"Garden"},"stopped_running":true}}
 | Archived “Garden”. Its running session was stopped.
-$ lumetra-app project delete Garden
+$ lumetra-app project delete Garden --yes
 < {"ok":true,"result":{"deleted_sessions":1,"project":{"archived":false,"id":1,"name":"Garden"},"stopped_running":false}}
 | Deleted “Garden” and its 1 session.
 $ lumetra-app session split 1 09:30
@@ -90,14 +90,18 @@ $ lumetra-app web-port
 < {"ok":true,"result":{"changed":false,"port":"8080","serving":"47823"}}
 | The window is on port 47823 now; its setting is port 8080.
 $ lumetra-app idle-timeout --json
-< {"ok":true,"result":{"detected":true,"seconds":90.0}}
+< {"ok":true,"result":{"detected":true,"off":false,"seconds":90.0}}
 | {
 |   "detected" : true,
+|   "off" : false,
 |   "seconds" : 90.0
 | }
 $ lumetra-app idle-timeout
-< {"ok":true,"result":{"detected":true,"seconds":90.0}}
+< {"ok":true,"result":{"detected":true,"off":false,"seconds":90.0}}
 | Sessions stop after 1.5 minutes without input.
+$ lumetra-app idle-timeout off
+< {"ok":true,"result":{"detected":true,"off":true,"seconds":0.0}}
+| Sessions don't stop for want of input; sleep still ends them. Give a number of minutes to turn it on.
 $ lumetra-app export
 < {"ok":true,"result":{"csv":"Project,Date\n"}}
 | Project,Date

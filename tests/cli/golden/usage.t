@@ -54,7 +54,7 @@ $ lumetra-app session delete x
 $ lumetra-app session delete 1 -d x
 ? session delete doesn't take --description.
 $ lumetra-app idle-timeout 0
-? “0” isn't a number of minutes above 0.
+? “0” isn't a number of minutes above 0, or off.
 $ lumetra-app session split 1 10:00 --first
 ? --first needs a value.
 $ lumetra-app session edit 1
@@ -66,7 +66,7 @@ $ lumetra-app install-tool --json
 $ lumetra-app install-mcp
 ? install-mcp takes one assistant: claude-code, vscode or cursor.
 $ lumetra-app convert toggl
-? convert needs a format (toggl, clockify, timewarrior or watson) and the export's file.
+? convert needs a format (toggl, clockify, timewarrior, watson or spreadsheet) and the export's file.
 
 # Help in every form, and nothing sent.
 $ lumetra help status

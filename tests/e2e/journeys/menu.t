@@ -27,8 +27,11 @@ $ lumetra-app session neighbours 1
 | Can be merged with the next session 2 (Yard, 2024-05-01 09:30 to 2024-05-01 10:00).
 $ lumetra-app session merge 2 1
 | Merged into session 1 (Yard, 2024-05-01 09:00 to 2024-05-01 10:00).
-$ lumetra-app session delete 99
+$ lumetra-app session delete 99 --yes
 ! lumetra-app: There's no session with id 99.
 [1]
+# Without a terminal to ask on, a delete wants --yes.
 $ lumetra-app project delete Yard
+? project delete asks before it deletes, and there is no terminal to ask on. Add --yes to delete without asking.
+$ lumetra-app project delete Yard --yes
 | Deleted “Yard” and its 1 session.

@@ -33,4 +33,4 @@ $ lumetra sessions
 |  1  2026-11-30  09:00  10:30  1h 30m  Garden   Weeding, then mulch [client: Acme]
 |  2  2026-11-30  11:00  11:20  20m     Writing  Chapter 2
 $ lumetra-app convert nope $DIR/toggl.csv
-? There's no format named “nope”. Choose toggl, clockify, timewarrior or watson.
+? There's no format named “nope”. Choose toggl, clockify, timewarrior, watson or spreadsheet.
