@@ -4,6 +4,8 @@
 #include "store/Row.hpp"
 #include "store/Store.hpp"
 
+#include <map>
+
 namespace lumetra {
 
 namespace {
@@ -189,22 +191,39 @@ std::vector<PeriodTotal> Store::periodTotals(const std::vector<std::pair<Instant
   const SQLValue projects = projectList ? SQLValue(*projectList) : SQLValue(nullptr);
   // Finished sessions, per span: each project's sessions found through the covering
   // (project, start, end) index within the longest session's length before the span (as in
-  // overlappingSessions), in project order so that grouping needs no sorting. The open session
-  // apart, counted to now.
-  const auto longest = db_.query("SELECT max(end_at - start_at) AS longest FROM sessions").front();
+  // overlappingSessions), in project order so that grouping needs no sorting. Sessions longer
+  // than two days are added apart, from the length index: one of them spanning years would
+  // otherwise make every span's search reach back years. The open session apart, counted to now.
+  constexpr double kLong = 2 * 86400.0;
+  const auto longest = db_.query("SELECT max(end_at - start_at) AS longest FROM sessions WHERE end_at - start_at <= ?",
+                                 {kLong}).front();
   const double reach = longest.optionalDouble("longest").value_or(0) + 1;
+  std::map<std::pair<std::size_t, std::int64_t>, double> sums;
   for (std::size_t i = 0; i < spans.size(); ++i) {
     const auto [from, to] = spans[i];
     const auto rows = db_.query(
         "SELECT project_id, SUM(MIN(end_at, ?) - MAX(start_at, ?)) AS seconds FROM sessions\n"
         "WHERE project_id IN (SELECT id FROM projects WHERE ? IS NULL OR id IN (SELECT value FROM json_each(?)))\n"
-        "  AND start_at >= ? AND start_at < ? AND end_at > ?\n"
+        "  AND start_at >= ? AND start_at < ? AND end_at > ? AND end_at - start_at <= ?\n"
         "GROUP BY project_id",
-        {to, from, projects, projects, from - reach, to, from});
-    for (const auto& row : rows) {
-      totals.push_back({i, row.integer("project_id"), row.optionalDouble("seconds").value_or(0), false});
+        {to, from, projects, projects, from - reach, to, from, kLong});
+    for (const auto& row : rows) sums[{i, row.integer("project_id")}] += row.optionalDouble("seconds").value_or(0);
+  }
+  const Instant first = spans.front().first, last = spans.back().second;
+  for (const auto& row : db_.query(
+           "SELECT project_id, start_at, end_at FROM sessions WHERE end_at - start_at > ? AND start_at < ? AND end_at > ?\n"
+           "  AND project_id IN (SELECT id FROM projects WHERE ? IS NULL OR id IN (SELECT value FROM json_each(?)))",
+           {kLong, last, first, projects, projects})) {
+    const double start = row.optionalDouble("start_at").value_or(0), end = row.optionalDouble("end_at").value_or(0);
+    // The spans are in order and don't overlap: from the first one the session reaches.
+    auto span = std::lower_bound(spans.begin(), spans.end(), start,
+                                 [](const std::pair<Instant, Instant>& s, double at) { return s.second.seconds <= at; });
+    for (; span != spans.end() && span->first.seconds < end; ++span) {
+      const double seconds = std::min(end, span->second.seconds) - std::max(start, span->first.seconds);
+      if (seconds > 0) sums[{static_cast<std::size_t>(span - spans.begin()), row.integer("project_id")}] += seconds;
     }
   }
+  for (const auto& [key, seconds] : sums) totals.push_back({key.first, key.second, seconds, false});
   const auto open = openSession();
   if (!open || (projectIds && std::find(projectIds->begin(), projectIds->end(), open->projectId) == projectIds->end())) {
     return totals;
