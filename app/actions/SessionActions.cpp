@@ -1,6 +1,7 @@
 #include "actions/SessionActions.hpp"
 
-#include "csv/CSVImporter.hpp"
+#include <algorithm>
+
 #include "platform/FileSystem.hpp"
 #include "platform/ProcessInfo.hpp"
 #include "platform/SystemError.hpp"
@@ -103,21 +104,54 @@ SessionNeighbours SessionActions::neighbours(const SessionNeighboursOf& request,
 }
 
 ImportReport SessionActions::importFile(const ImportFileRequest& request, Instant now) {
-  std::string text;
+  const auto unreadable = [&](const std::system_error& error) {
+    return ControlError(ControlError::Code::badRequest,
+                        "Couldn't read " + request.file + ": " + SystemError::text(error.code().value()) + ".");
+  };
+  const auto notText = [&] {
+    return ControlError(ControlError::Code::badRequest,
+                        request.file + " isn't UTF-8 text. Save it as CSV UTF-8 and try again.");
+  };
+  FileDescriptor file;
   try {
-    text = FileSystem::readFile(request.file);
+    file = FileSystem::openForReading(request.file);
   } catch (const std::system_error& error) {
-    throw ControlError(ControlError::Code::badRequest,
-                       "Couldn't read " + request.file + ": " + SystemError::text(error.code().value()) + ".");
+    throw unreadable(error);
   }
-  if (!UnicodeText::isValidUTF8(text)) {
-    throw ControlError(ControlError::Code::badRequest, request.file + " isn't UTF-8 text. Save it as CSV UTF-8 and try again.");
-  }
-  // The rows keep their own texts: the file's bytes go back before they are planned.
-  ImportFile file = CSVImporter::parse(text, control_.calendar());
-  std::string().swap(text);
-  ProcessInfo::releaseFreeMemory();
-  auto report = tracker_.importSessions(file, request.allowOverlaps, request.dryRun, now);
+  // A MiB at a time, checked as it comes: the file is never held whole, whatever its size. A
+  // character cut by the end of a piece waits for the next.
+  constexpr std::size_t kPiece = 1 << 20;
+  std::string piece(kPiece + 4, '\0');
+  std::string ready;
+  std::size_t carried = 0;
+  const auto next = [&]() -> std::string_view {
+    for (;;) {
+      std::size_t count = 0;
+      try {
+        count = FileSystem::readSome(file, piece.data() + carried, kPiece);
+      } catch (const std::system_error& error) {
+        throw unreadable(error);
+      }
+      if (count == 0) {
+        if (carried > 0) throw notText();
+        return {};
+      }
+      const std::size_t length = carried + count;
+      const std::size_t whole = UnicodeText::wholeCharactersLength(std::string_view(piece).substr(0, length));
+      if (!UnicodeText::isValidUTF8(std::string_view(piece).substr(0, whole))) throw notText();
+      // What the previous piece handed on is read now; the new cut character moves to the front.
+      if (whole == 0) {
+        carried = length;
+        continue;
+      }
+      ready.assign(piece.data(), whole);
+      std::copy(piece.begin() + static_cast<std::ptrdiff_t>(whole), piece.begin() + static_cast<std::ptrdiff_t>(length),
+                piece.begin());
+      carried = length - whole;
+      return ready;
+    }
+  };
+  auto report = tracker_.importCSV(next, control_.calendar(), request.allowOverlaps, request.dryRun, now);
   ProcessInfo::releaseFreeMemory();
   return report;
 }

@@ -210,6 +210,20 @@ std::string readFile(const std::filesystem::path& path) {
   return readAll(fd.get());
 }
 
+FileDescriptor openForReading(const std::filesystem::path& path) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) throw std::system_error(errno, std::generic_category());
+  return fd;
+}
+
+std::size_t readSome(const FileDescriptor& file, char* into, std::size_t size) {
+  for (;;) {
+    const ssize_t count = ::read(file.get(), into, size);
+    if (count >= 0) return static_cast<std::size_t>(count);
+    if (errno != EINTR) throw std::system_error(errno, std::generic_category());
+  }
+}
+
 std::string readStandardInput() {
   try {
     return readAll(STDIN_FILENO);

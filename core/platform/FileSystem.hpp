@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileDescriptor.hpp"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -82,6 +84,10 @@ struct FileIdentity {
 
 // The whole file. Throws std::system_error whose code is the errno.
 [[nodiscard]] std::string readFile(const std::filesystem::path& path);
+// The file open for reading a piece at a time, for files too large to hold. Throws like readFile.
+[[nodiscard]] FileDescriptor openForReading(const std::filesystem::path& path);
+// Up to `size` bytes into `into`; 0 at the end of the file. Throws like readFile.
+[[nodiscard]] std::size_t readSome(const FileDescriptor& file, char* into, std::size_t size);
 // Whatever arrives on standard input before its end; a read error ends it too.
 [[nodiscard]] std::string readStandardInput();
 // One line of standard input without its line feed; nothing at the end of input. A last line

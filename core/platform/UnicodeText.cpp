@@ -29,6 +29,18 @@ bool isValidUTF8(std::string_view bytes) {
   return true;
 }
 
+std::size_t wholeCharactersLength(std::string_view bytes) {
+  // Back over at most three continuation bytes to the lead byte of the last character.
+  const std::size_t n = bytes.size();
+  for (std::size_t back = 1; back <= std::min<std::size_t>(4, n); ++back) {
+    const auto byte = static_cast<uint8_t>(bytes[n - back]);
+    if ((byte & 0xC0) == 0x80) continue;  // a continuation byte
+    const std::size_t wanted = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return wanted > back ? n - back : n;
+  }
+  return n;
+}
+
 std::u32string scalars(std::string_view utf8) {
   std::u32string out;
   out.reserve(utf8.size());

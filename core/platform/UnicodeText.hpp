@@ -10,6 +10,9 @@ namespace lumetra::UnicodeText {
 
 // Whether the bytes are well-formed UTF-8.
 [[nodiscard]] bool isValidUTF8(std::string_view bytes);
+// How much of `bytes` ends on a character boundary: all of it, less a last character whose
+// bytes aren't all there yet (a text read in pieces).
+[[nodiscard]] std::size_t wholeCharactersLength(std::string_view bytes);
 
 // The Unicode scalars of well-formed UTF-8 text; ill-formed bytes become U+FFFD each.
 [[nodiscard]] std::u32string scalars(std::string_view utf8);

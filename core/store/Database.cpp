@@ -132,36 +132,60 @@ std::vector<Row> Database::Statement::rows(const std::vector<SQLValue>& params) 
   return db_.rowsOf(statement_);
 }
 
+void Database::Statement::start(const std::vector<SQLValue>& params) {
+  db_.owner_.assertHeld();
+  sqlite3_reset(statement_);
+  sqlite3_clear_bindings(statement_);
+  bind(statement_, params);
+  names_ = namesOf(statement_);
+}
+
+std::optional<Row> Database::Statement::next() {
+  db_.owner_.assertHeld();
+  const int result = sqlite3_step(statement_);
+  if (result == SQLITE_DONE) return std::nullopt;
+  if (result != SQLITE_ROW) db_.fail(result);
+  return rowOf(statement_, names_);
+}
+
+Row::Names Database::namesOf(sqlite3_stmt* raw) {
+  auto names = std::make_shared<std::vector<std::string>>();
+  for (int c = 0; c < sqlite3_column_count(raw); ++c) names->emplace_back(sqlite3_column_name(raw, c));
+  return names;
+}
+
+Row Database::rowOf(sqlite3_stmt* raw, const Row::Names& names) {
+  const int columns = sqlite3_column_count(raw);
+  std::vector<SQLValue> values;
+  values.reserve(static_cast<std::size_t>(columns));
+  for (int c = 0; c < columns; ++c) {
+    switch (sqlite3_column_type(raw, c)) {
+      case SQLITE_INTEGER:
+        values.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(raw, c)));
+        break;
+      case SQLITE_FLOAT:
+        values.emplace_back(sqlite3_column_double(raw, c));
+        break;
+      case SQLITE_TEXT:
+        values.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(raw, c)),
+                                        static_cast<std::size_t>(sqlite3_column_bytes(raw, c))));
+        break;
+      default:
+        values.emplace_back();
+        break;
+    }
+  }
+  return Row(names, std::move(values));
+}
+
 std::vector<Row> Database::rowsOf(sqlite3_stmt* raw) {
   std::vector<Row> rows;
-  const int columns = sqlite3_column_count(raw);
-  auto names = std::make_shared<std::vector<std::string>>();
-  for (int c = 0; c < columns; ++c) names->emplace_back(sqlite3_column_name(raw, c));
-  const Row::Names shared = std::move(names);
+  const Row::Names names = namesOf(raw);
   for (;;) {
     const int result = sqlite3_step(raw);
     if (result == SQLITE_DONE) return rows;
     if (result != SQLITE_ROW) fail(result);
-    std::vector<SQLValue> values;
-    values.reserve(static_cast<std::size_t>(columns));
-    for (int c = 0; c < columns; ++c) {
-      switch (sqlite3_column_type(raw, c)) {
-        case SQLITE_INTEGER:
-          values.emplace_back(static_cast<std::int64_t>(sqlite3_column_int64(raw, c)));
-          break;
-        case SQLITE_FLOAT:
-          values.emplace_back(sqlite3_column_double(raw, c));
-          break;
-        case SQLITE_TEXT:
-          values.emplace_back(std::string(reinterpret_cast<const char*>(sqlite3_column_text(raw, c)),
-                                          static_cast<std::size_t>(sqlite3_column_bytes(raw, c))));
-          break;
-        default:
-          values.emplace_back();
-          break;
-      }
-    }
-    rows.emplace_back(shared, std::move(values));
+    rows.push_back(rowOf(raw, names));
   }
 }
 

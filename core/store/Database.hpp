@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,10 +55,16 @@ class Database {
     void run(const std::vector<SQLValue>& params);
     // The same, returning every row.
     std::vector<Row> rows(const std::vector<SQLValue>& params);
+    // Binds `params` and reads the rows one at a time with next(), for results too large to
+    // hold at once.
+    void start(const std::vector<SQLValue>& params);
+    // The next row, or nothing at the end.
+    std::optional<Row> next();
 
    private:
     Database& db_;
     sqlite3_stmt* statement_;
+    Row::Names names_;  // of the rows next() reads
   };
 
   // The thread the connection belongs to: every call checks it (see OwnerThread).
@@ -73,6 +80,9 @@ class Database {
   [[nodiscard]] sqlite3_stmt* prepare(const std::string& sql);
   // Steps a bound statement to its end, collecting its rows.
   std::vector<Row> rowsOf(sqlite3_stmt* statement);
+  [[nodiscard]] static Row::Names namesOf(sqlite3_stmt* statement);
+  // The row the statement stands on.
+  [[nodiscard]] static Row rowOf(sqlite3_stmt* statement, const Row::Names& names);
   [[noreturn]] void fail(int result) const;
 
   sqlite3* handle_ = nullptr;

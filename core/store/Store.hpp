@@ -196,14 +196,16 @@ class Store {
 
   // --- Import storage ---
 
-  // Plans every row of the file against what is stored (projects, source IDs imported before,
-  // overlaps) and, unless it is a dry run or the report refuses it, stores the plans: all or
-  // nothing, in one transaction. Throws only storage failures, after rolling back.
+  // Checks every row of the file against what is stored (projects, source IDs imported before,
+  // overlaps) and, unless it is a dry run or the report refuses it, stores them: all or nothing,
+  // in one transaction. A file read in pieces goes through an ImportBatch. Throws only storage
+  // failures, after rolling back.
   ImportReport importSessions(ImportFile file, bool allowOverlaps, bool dryRun, Instant now);
   // For each session that owns source IDs, the one stored first.
   [[nodiscard]] std::map<std::int64_t, std::string> sourceIds();
 
  private:
+  friend class ImportBatch;
   void migrate();
   [[nodiscard]] std::optional<WorkSession> sessionBefore(const WorkSession& session);
   [[nodiscard]] std::optional<WorkSession> sessionAfter(const WorkSession& session);

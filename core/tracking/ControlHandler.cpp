@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "control/ControlResponse.hpp"
 #include "control/WireCoding.hpp"
-#include "csv/CSVImporter.hpp"
 #include "platform/UnicodeText.hpp"
 #include "tracking/WireRecords.hpp"
 
@@ -303,8 +303,9 @@ SessionsResult ControlHandler::sessions(const ControlRequest& request, Instant n
 ImportReport ControlHandler::importSessions(const ControlRequest& request, Instant now) {
   if (!request.csv) throw ControlError(Code::badRequest, "import needs the CSV text.");
   // The file's local times are read in the host's zone, not the tool's.
-  return tracker_.store().importSessions(CSVImporter::parse(*request.csv, calendar_), request.allowOverlaps.value_or(false), request.dryRun.value_or(false),
-                                         now);
+  std::string_view text = *request.csv;
+  return tracker_.importCSV([&] { return std::exchange(text, {}); }, calendar_, request.allowOverlaps.value_or(false),
+                            request.dryRun.value_or(false), now);
 }
 
 }  // namespace lumetra

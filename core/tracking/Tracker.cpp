@@ -3,7 +3,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "csv/CSVImportReader.hpp"
+#include "store/ImportBatch.hpp"
+
 namespace lumetra {
+
+ImportReport Tracker::importCSV(const std::function<std::string_view()>& next, const Calendar& zone, bool allowOverlaps,
+                                bool dryRun, Instant now) {
+  ImportBatch batch(store_, allowOverlaps, dryRun, now);
+  CSVImportReader reader(zone, [&](ImportRow&& row) { batch.add(std::move(row)); });
+  for (std::string_view piece = next(); !piece.empty(); piece = next()) {
+    reader.feed(piece);
+    // Rows after a problem in the file are still checked, no longer written.
+    if (reader.hasProblems()) batch.stopWriting();
+  }
+  return batch.finish(reader.finish());
+}
 
 std::optional<Instant> Tracker::resumableUntil(const WorkSession& session) {
   if (!session.end) return std::nullopt;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "control/ResumeWindow.hpp"
+#include "platform/Calendar.hpp"
 #include "platform/Instant.hpp"
 #include "store/Store.hpp"
 #include "store/WorkSession.hpp"
@@ -117,6 +119,10 @@ class Tracker {
   ImportReport importSessions(const ImportFile& file, bool allowOverlaps, bool dryRun, Instant now) {
     return store_.importSessions(file, allowOverlaps, dryRun, now);
   }
+  // The same for a CSV text read piece by piece (`next` gives the next piece, an empty one at the
+  // end), so that a file of any size goes through a small buffer. Local times are `zone`'s.
+  ImportReport importCSV(const std::function<std::string_view()>& next, const Calendar& zone, bool allowOverlaps,
+                         bool dryRun, Instant now);
 
   // Writes the running session's last activity now.
   void persist();

@@ -1,4 +1,5 @@
 #include "csv/CSVImporter.hpp"
+#include "csv/CSVImportReader.hpp"
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,22 @@ TEST(CSVImporterTest, QuotedCellsKeepTheirText) {
   EXPECT_EQ(file.rows[0], (ImportRow{2, "a, \"b\"\r\nc", localTime(2024, 5, 1, 9, 0), localTime(2024, 5, 1, 10, 0),
                                      std::nullopt, SessionTimes::real, std::nullopt}));
   EXPECT_EQ(file.rows[1].line, 4);  // the line break inside quotes counts
+}
+
+// A text read in pieces of any size, cut inside a byte-order mark, a quote pair or a CR LF,
+// reads as the whole text does.
+TEST(CSVImporterTest, PiecesOfAnySizeReadAsTheWhole) {
+  const std::string text = "\xEF\xBB\xBF" + kHeader + "\"a, \"\"b\"\"\r\nc\",2024-05-01 09:00:00,2024-05-01 10:00:00\r\n" +
+                           "B,2024-05-01 10:00,2024-05-01 11:00\r" + "\"C\"x,2024-05-01 10:00,nope\n\"open";
+  const ImportFile whole = parse(text);
+  ASSERT_EQ(whole.rows.size(), 2u);
+  for (const std::size_t size : {1, 2, 3, 5}) {
+    ImportFile pieces;
+    CSVImportReader reader(kZone, [&](ImportRow&& row) { pieces.rows.push_back(std::move(row)); });
+    for (std::size_t at = 0; at < text.size(); at += size) reader.feed(std::string_view(text).substr(at, size));
+    pieces.problems = reader.finish();
+    EXPECT_EQ(pieces, whole) << size;
+  }
 }
 
 // Given times on the days around a clock change, expect each day's own offset; in the hour that

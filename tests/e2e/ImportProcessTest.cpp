@@ -99,5 +99,29 @@ TEST_F(ImportProcessTest, BadInputNeverCrashesOrStores) {
   EXPECT_EQ(tool({"status"}).status, 0);  // still serving
 }
 
+// lumetra-app has the host read the file a MiB at a time: a character cut by a piece's end is
+// whole in the next, and bad bytes past the first MiB still refuse the whole file.
+TEST_F(ImportProcessTest, LumetraAppReadsAFileInPieces) {
+  std::string text = "Project,Start,End,Description\n";
+  for (int i = 0; text.size() < (1 << 20) + 4096; ++i) {
+    const std::string day = "2024-05-" + std::string(i % 28 < 9 ? "0" : "") + std::to_string(i % 28 + 1);
+    const std::string hour = (i / 28 % 24 < 10 ? "0" : "") + std::to_string(i / 28 % 24);
+    const std::string row = "Garden," + day + " " + hour + ":00," + day + " " + hour + ":30,";
+    // One row's padding puts a "€" across the first MiB's end.
+    const std::size_t toCut = (1 << 20) - 1 - text.size() - row.size();
+    const bool cut = text.size() < (1 << 20) && toCut < 2000 + 4;
+    text += row + std::string(cut ? toCut : 2000, 'x');
+    text += "€\n";
+  }
+  const auto imported = app({"import", file("pieces.csv", text), "--allow-overlaps"});
+  EXPECT_EQ(imported.status, 0) << imported.out << imported.err;
+  const std::string before = tables();
+  const auto refused = app({"import", file("latin1.csv", text + "Late,2024-06-01 09:00,2024-06-01 10:00,caf\xE9\n"),
+                            "--allow-overlaps"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, testing::HasSubstr("latin1.csv isn't UTF-8 text. Save it as CSV UTF-8 and try again."));
+  EXPECT_TRUE(tables() == before) << "the store changed";
+}
+
 }  // namespace
 }  // namespace lumetra
