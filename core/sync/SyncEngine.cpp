@@ -48,9 +48,6 @@ std::optional<fs::path> syncthingFolder(fs::path path) {
 std::string clockTime(double seconds, const Calendar& calendar) {
   return DateFormat("HH:mm", calendar).format(Instant(seconds));
 }
-std::string day(double seconds, const Calendar& calendar) {
-  return DateFormat("yyyy-MM-dd", calendar).format(Instant(seconds));
-}
 
 }  // namespace
 

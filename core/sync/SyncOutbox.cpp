@@ -191,11 +191,11 @@ SyncOutbox::Drained SyncOutbox::drain(HybridClock& clock, std::int64_t nowMs, st
       // The source's session now, which may have changed since.
       const auto owner = sourceOwner.rows({pending.source});
       if (owner.empty()) continue;
-      const auto session = owner.front().integer("session_id");
-      const auto map = mapping.rows({std::string("session"), session});
+      const auto owning = owner.front().integer("session_id");
+      const auto map = mapping.rows({std::string("session"), owning});
       if (map.empty()) continue;
       record.kind = SyncKind::source;
-      record.gid = rekeyed.contains(session) ? rekeyed[session] : map.front().optionalText("gid").value_or("");
+      record.gid = rekeyed.contains(owning) ? rekeyed[owning] : map.front().optionalText("gid").value_or("");
       record.source = pending.source;
     } else if (pending.dead) {
       record.kind = pending.kind == "project" ? SyncKind::project : SyncKind::session;

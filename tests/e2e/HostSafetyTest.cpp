@@ -136,7 +136,9 @@ TEST_F(HostSafetyTest, FoldersAndFilesOthersControlAreRefused) {
     const auto result = secondHost();
     EXPECT_EQ(result.status, 1) << said;
     EXPECT_THAT(result.err, testing::HasSubstr(said));
-    if (before) EXPECT_TRUE(fs::is_empty(data())) << said;
+    if (before) {
+      EXPECT_TRUE(fs::is_empty(data())) << said;
+    }
   }
   EXPECT_EQ(fileBytes(folder / "theirs"), "theirs");
 }
