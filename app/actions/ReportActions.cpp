@@ -85,13 +85,28 @@ Report ReportActions::report(const ReportRequest& request, Instant now) {
     group.from = buckets[b].from;
     group.to = buckets[b].to;
     for (const auto& [seconds, total] : rows) {
-      group.projects.push_back({names[total->projectId], seconds, total->running});
+      group.projects.push_back({names[total->projectId], seconds, total->running, 0});
       group.seconds += seconds;
       ReportShare& share = perProject[total->projectId];
       share.project = names[total->projectId];
       share.seconds += seconds;
       share.running = share.running || total->running;
       report.running = report.running || total->running;
+    }
+    // Whole percents that add up to 100: the largest remainders get the spare points.
+    std::vector<std::pair<double, std::size_t>> remainders;
+    std::int64_t given = 0;
+    for (std::size_t i = 0; i < group.projects.size(); ++i) {
+      const double exact = group.seconds > 0 ? 100.0 * static_cast<double>(group.projects[i].seconds) /
+                                                   static_cast<double>(group.seconds)
+                                             : 0.0;
+      group.projects[i].percent = static_cast<std::int64_t>(exact);
+      remainders.emplace_back(-(exact - static_cast<double>(group.projects[i].percent)), i);
+      given += group.projects[i].percent;
+    }
+    std::sort(remainders.begin(), remainders.end());
+    for (std::size_t i = 0; group.seconds > 0 && given < 100 && i < remainders.size(); ++i, ++given) {
+      ++group.projects[remainders[i].second].percent;
     }
     report.seconds += group.seconds;
     report.groups.push_back(std::move(group));

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include <string>
 
 #include "control/SettingRecords.hpp"
@@ -21,6 +24,11 @@ class SettingActions {
   void setWindow(std::string address, int port, std::string whyOff);
   // Whether anything here tells when the user last gave input.
   void setInputSeen(bool seen) { inputSeen_ = seen; }
+  // What the window's Settings show besides: the data folder, and the source of idle time found.
+  void setDataFolder(std::string folder) { dataFolder_ = std::move(folder); }
+  void setIdleSource(std::optional<std::string> source) { idleSource_ = std::move(source); }
+  [[nodiscard]] const std::string& dataFolder() const { return dataFolder_; }
+  [[nodiscard]] const std::optional<std::string>& idleSource() const { return idleSource_; }
 
  private:
   Tracker& tracker_;
@@ -28,6 +36,8 @@ class SettingActions {
   int windowPort_ = 0;
   std::string windowOff_ = "Lumetra's window isn't open yet.";
   bool inputSeen_ = false;
+  std::string dataFolder_;
+  std::optional<std::string> idleSource_;
 };
 
 }  // namespace lumetra

@@ -3,7 +3,7 @@
 #include "commands/ConvertCommand.hpp"
 #include "commands/InstallCommands.hpp"
 
-#include <sstream>
+#include "convert/Conversion.hpp"
 
 namespace lumetra::LocalCommands {
 
@@ -14,10 +14,7 @@ Commands::Output run(const Commands::Row& row, const Arguments& arguments, const
   switch (row.local) {
     case Local::convert: {
       Converter::Options options;
-      std::stringstream tags(arguments.value("--project-tags").value_or(""));
-      for (std::string tag; std::getline(tags, tag, ',');) {
-        if (!tag.empty()) options.projectTags.push_back(tag);
-      }
+      options.projectTags = Conversion::tagList(arguments.value("--project-tags").value_or(""));
       options.untagged = arguments.value("--untagged").value_or(options.untagged);
       if (projects) options.projects = projects();
       return ConvertCommand::run(words[1], words[2], arguments.value("--output"), arguments.has("--skip-bad"), options);

@@ -33,6 +33,7 @@ class HostDesktop {
 
   // How long the user has been away, asked of the desktop now; nothing where nothing tells.
   [[nodiscard]] std::optional<double> idleSeconds() { return events_.idleSeconds(); }
+  [[nodiscard]] std::optional<std::string> idleSource() const { return events_.idleSource(); }
 
   // "Stopped “Garden” at 10:35, …": what the host says of an automatic stop.
   [[nodiscard]] static std::string whatStopped(HostActions& actions, const AutoStopEvent& event, Instant now);

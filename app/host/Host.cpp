@@ -44,6 +44,8 @@ void Host::start() {
     // Said once: without a source of idle time, sessions only stop by hand or by sleep.
     const bool seen = desktop_.idleSeconds().has_value();
     actions_.settings().setInputSeen(seen);
+    actions_.settings().setIdleSource(desktop_.idleSource());
+    actions_.settings().setDataFolder(folder_.path().string());
     if (!seen) say(Sentences::unseenInput);
     desktop_.setWindowOpen(window_ != nullptr);
     actions_.sync().problems = [](const std::string& problem) { complain("Sync: " + problem); };
@@ -123,6 +125,7 @@ void Host::beat() {
     const Instant now = Instant::now();
     const auto idle = desktop_.idleSeconds();
     actions_.settings().setInputSeen(idle.has_value());
+    actions_.settings().setIdleSource(desktop_.idleSource());
     if (const auto event = tracker_.tick(now, idle.value_or(0))) desktop_.announce(*event);
     desktop_.refreshTray(now);
     // Changes made here another way (the tray, an automatic stop) are written out soon.

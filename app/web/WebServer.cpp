@@ -236,8 +236,12 @@ WebServer::Answer WebServer::answer(MHD_Connection* connection, const std::strin
       return relayed([this, &request] { return WindowRequests::action(actions_, request.body, Instant::now()); },
                      Commands::readsOnly(request.body) ? &reads_ : &relay_);
     }
+    if (url == "/api/convert") {
+      return relayed([this, &request] { return WindowRequests::convert(actions_, request.body); });
+    }
     return Answer{404, "Not found.\n"};
   }
+  if (url == "/api/about") return relayed([this] { return WindowRequests::about(actions_); });
   if (url == "/api/revision") return relayed([this] { return WindowRequests::revision(actions_); });
   if (url == "/export.csv") {
     // A download: the same bytes as `lumetra-app export -o FILE` writes. The job fills these in

@@ -210,7 +210,7 @@ std::string Formatter::importReport(const ImportReport& report) const {
     lines.push_back("Nothing would be imported" + why);
   } else {
     lines.push_back(report.sessions == 0 ? "Nothing to import."
-                                         : "Would import " + summary + ". Nothing was saved (dry run).");
+                                         : "Would import " + summary + ". " + dryRunEnd_);
   }
   if (report.skipped > 0) {
     lines.push_back("Skipped " + counted(report.skipped, "row") + " with source IDs imported before.");

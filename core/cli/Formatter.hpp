@@ -26,6 +26,9 @@ class Formatter {
   [[nodiscard]] std::string describe(const SessionResult& result) const;
   [[nodiscard]] std::string sessions(const SessionsResult& result) const;
   [[nodiscard]] std::string importReport(const ImportReport& report) const;
+  // What a dry run's report ends its first line with: the window, which calls it a check, has
+  // its own words.
+  void setDryRunEnd(std::string sentence) { dryRunEnd_ = std::move(sentence); }
   // The text of a command's result, by the printer the command's result needs.
   [[nodiscard]] std::string told(ControlCommand command, const ControlResult& result) const;
 
@@ -39,6 +42,7 @@ class Formatter {
   [[nodiscard]] static std::string trimmingTrailingSpaces(std::string_view line);
 
  private:
+  std::string dryRunEnd_ = "Nothing was saved (dry run).";
   Instant now_;
   Calendar calendar_;
   DateFormat clockFormat_;

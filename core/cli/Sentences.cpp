@@ -118,27 +118,11 @@ std::string report(const Report& report, const Formatter&) {
   const bool grouped = report.by != "project";
   std::vector<std::array<std::string, 4>> rows;  // group, project, time, share
   for (const auto& group : report.groups) {
-    // Whole percents that add up to 100: the largest remainders get the spare points.
-    std::vector<std::int64_t> percents;
-    std::vector<std::pair<double, std::size_t>> remainders;
-    std::int64_t given = 0;
-    for (std::size_t i = 0; i < group.projects.size(); ++i) {
-      const double exact = group.seconds > 0 ? 100.0 * static_cast<double>(group.projects[i].seconds) /
-                                                   static_cast<double>(group.seconds)
-                                             : 0.0;
-      percents.push_back(static_cast<std::int64_t>(exact));
-      remainders.emplace_back(-(exact - static_cast<double>(percents.back())), i);
-      given += percents.back();
-    }
-    std::sort(remainders.begin(), remainders.end());
-    for (std::size_t i = 0; group.seconds > 0 && given < 100 && i < remainders.size(); ++i, ++given) {
-      ++percents[remainders[i].second];
-    }
     bool opening = true;
     for (std::size_t i = 0; i < group.projects.size(); ++i) {
       const auto& line = group.projects[i];
       rows.push_back({grouped && opening ? group.label : "", line.project + (line.running ? " (running)" : ""),
-                      Formatter::duration(line.seconds), std::to_string(percents[i]) + "%"});
+                      Formatter::duration(line.seconds), std::to_string(line.percent) + "%"});
       opening = false;
     }
     if (grouped) rows.push_back({"", "Subtotal", Formatter::duration(group.seconds), ""});

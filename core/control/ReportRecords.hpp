@@ -37,16 +37,18 @@ struct ReportRequest {
   }
 };
 
-// One project's whole seconds in a group.
+// One project's whole seconds in a group, and its share of the group in whole percents, the
+// group's shares adding up to 100.
 struct ReportLine {
   std::string project;
   std::int64_t seconds = 0;
   bool running = false;
+  std::int64_t percent = 0;
 
   static constexpr auto wireFields() {
     using R = ReportLine;
     return std::tuple{WireField{"project", &R::project}, WireField{"seconds", &R::seconds},
-                      WireField{"running", &R::running}};
+                      WireField{"running", &R::running}, WireField{"percent", &R::percent}};
   }
 };
 

@@ -66,11 +66,15 @@ async function act(work) {
 
 const pad = (n) => String(n).padStart(2, '0');
 
+// As the terminal writes them: "0m" to "59m", then "1h 05m", minutes rounded half up. The
+// running clock alone shows seconds.
 function duration(seconds, withSeconds = false) {
-  const s = Math.max(0, Math.floor(seconds));
-  const h = Math.floor(s / 3600);
-  const m = Math.floor((s % 3600) / 60);
-  return withSeconds ? `${h}:${pad(m)}:${pad(s % 60)}` : `${h}h ${pad(m)}m`;
+  if (withSeconds) {
+    const s = Math.max(0, Math.floor(seconds));
+    return `${Math.floor(s / 3600)}:${pad(Math.floor((s % 3600) / 60))}:${pad(s % 60)}`;
+  }
+  const minutes = Math.round(Math.max(0, seconds) / 60);
+  return minutes < 60 ? `${minutes}m` : `${Math.floor(minutes / 60)}h ${pad(minutes % 60)}m`;
 }
 
 const clock = (time) => new Date(time).toLocaleTimeString([], { hour: '2-digit', minute: '2-digit', hourCycle: 'h23' });
@@ -153,12 +157,17 @@ async function loadNow() {
     if (document.activeElement !== field) field.value = current.description || '';
   }
   $('start').textContent = current ? 'Switch' : 'Start';
+  // One description at a time: the running session's while it runs, the next one's otherwise.
+  $('start-description-label').hidden = !!current;
   const last = status.last_session;
   $('resume').hidden = !last;
   if (last) $('resume').textContent = `Resume “${last.project}”`;
   tick();
 
-  totalsList($('today-list'), status.today);
+  // The running session counts in Today from its first second, marked as in This week.
+  const today = status.today.map((row) => ({ ...row, running: !!current && row.project_id === current.project_id }));
+  if (current && !today.some((row) => row.running)) today.push({ project: current.project, seconds: 0, running: true });
+  totalsList($('today-list'), today);
   $('today-total').textContent = duration(status.today_seconds);
 
   // Sessions running on other computers, when this one syncs.
@@ -190,7 +199,9 @@ function drawWeek(week) {
   const byDay = new Map(week.groups.map((g) => [g.label, g.projects]));
   const totals = days.map((d) => (byDay.get(dayKey(d)) || []).reduce((sum, p) => sum + p.seconds, 0));
   const hours = Math.max(1, Math.ceil(Math.max(...totals) / 3600));
-  const width = 700, height = 220, left = 34, bottom = 30, top = 10;
+  // On a narrow screen the drawing is narrower, so its labels keep their size.
+  const narrow = document.documentElement.clientWidth <= 640;
+  const width = narrow ? 360 : 700, height = 220, left = 34, bottom = 30, top = 10;
   const plot = height - bottom - top;
   const column = (width - left) / 7;
   const ns = 'http://www.w3.org/2000/svg';
@@ -223,7 +234,7 @@ function drawWeek(week) {
       title.textContent = `${p.project}: ${duration(p.seconds)}`;
       bar.append(title);
     }
-    const name = d.toLocaleDateString([], { weekday: 'short', day: 'numeric' });
+    const name = d.toLocaleDateString([], narrow ? { weekday: 'short' } : { weekday: 'short', day: 'numeric' });
     add('text', { x: left + i * column + column / 2, y: height - 10, 'text-anchor': 'middle',
                   class: dayKey(d) === today ? 'today-label' : '' }, name);
   });
@@ -243,23 +254,54 @@ async function loadDay() {
     total += s.duration_seconds;
     const times = `${clock(s.start)} – ${s.end ? clock(s.end) : 'now'}`;
     const entry = s.entry !== 'tracked' ? element('span', { className: 'tag' }, s.entry) : '';
-    const buttons = [
+    const merge = element('button', { type: 'button', className: 'small merge', textContent: 'Merge', hidden: true,
+                                      onclick: () => mergeSession(s) });
+    const actions = rowMenu([
       element('button', { type: 'button', className: 'small', textContent: 'Edit', onclick: () => editSession(s) }),
       element('button', { type: 'button', className: 'small', textContent: 'Split', onclick: () => splitSession(s) }),
-      element('button', { type: 'button', className: 'small', textContent: 'Merge', onclick: () => mergeSession(s) }),
+      merge,
       element('button', { type: 'button', className: 'small danger', textContent: 'Delete', onclick: () => deleteSession(s) }),
-    ];
+    ]);
     return element('tr', { className: s.running ? 'running' : '', dataset: { id: s.id } },
-      element('td', {}, times),
-      element('td', {}, swatch(s.project), s.project, entry),
-      element('td', {}, s.description || ''),
+      element('td', { className: 'time' }, times),
+      element('td', { className: 'project' }, swatch(s.project), s.project + (s.running ? ' (running)' : ''), entry,
+        element('span', { className: 'description' }, s.description || '')),
+      element('td', { className: 'description-cell' }, s.description || ''),
       element('td', { className: 'number' }, duration(s.duration_seconds)),
-      element('td', { className: 'actions' }, ...buttons));
+      element('td', { className: 'actions' }, ...actions));
   });
   $('day-sessions').replaceChildren(...rows);
+  // Merge only where the host would merge: a neighbour of the same project close enough.
+  await Promise.all(sessions.map(async (s, i) => {
+    const found = (await menu('session-neighbours', { id: s.id })).result;
+    const button = rows[i].querySelector('button.merge');
+    if (button) button.hidden = !found.previous && !found.next;
+  }));
   $('day-empty').hidden = sessions.length > 0;
   $('day-table').hidden = sessions.length === 0;
   $('day-total').textContent = sessions.length ? duration(total) : '';
+}
+
+// A row's actions: side by side where there is room, behind one button on a narrow screen.
+function rowMenu(buttons) {
+  const menuBox = element('div', { className: 'row-menu' }, ...buttons);
+  const toggle = element('button', {
+    type: 'button', className: 'small row-menu-toggle', textContent: '⋯', ariaLabel: 'Actions', ariaExpanded: 'false',
+    onclick: (event) => {
+      event.stopPropagation();
+      const opening = !menuBox.classList.contains('open');
+      closeRowMenus();
+      menuBox.classList.toggle('open', opening);
+      toggle.ariaExpanded = String(opening);
+    },
+  });
+  for (const button of buttons) button.addEventListener('click', closeRowMenus);
+  return [toggle, menuBox];
+}
+
+function closeRowMenus() {
+  for (const open of document.querySelectorAll('.row-menu.open')) open.classList.remove('open');
+  for (const toggle of document.querySelectorAll('.row-menu-toggle')) toggle.ariaExpanded = 'false';
 }
 
 function open(dialogId, errorId) {
@@ -294,9 +336,18 @@ function editSession(session) {
     select.append(element('option', { value: session.project, textContent: session.project }));
   }
   select.value = session ? session.project : $('start-project').value;
-  const start = session ? session.start : iso(dayStart(day));
-  $('session-start').value = localInput(start);
-  $('session-end').value = session && session.end ? localInput(session.end) : (session ? '' : localInput(iso(new Date(dayStart(day).getTime() + 3600e3))));
+  if (session) {
+    $('session-start').value = localInput(session.start);
+    $('session-end').value = session.end ? localInput(session.end) : '';
+  } else {
+    // The hour before now's clock time on the shown day, kept inside that day.
+    const now = new Date();
+    const from = dayStart(day);
+    const end = new Date(from.getFullYear(), from.getMonth(), from.getDate(), now.getHours(), now.getMinutes());
+    const start = new Date(Math.max(from.getTime(), end.getTime() - 3600e3));
+    $('session-start').value = localInput(iso(start));
+    $('session-end').value = localInput(iso(end.getTime() > start.getTime() ? end : new Date(start.getTime() + 3600e3)));
+  }
   $('session-end').disabled = !!(session && session.running);
   $('session-end').required = !session;
   $('session-description').value = session ? session.description || '' : '';
@@ -375,6 +426,9 @@ function deleteSession(session) {
 // --- Projects ---
 
 async function loadProjectRows() {
+  const [week, ever] = await Promise.all([menu('report', { range: 'This Week' }), menu('report', { range: 'All Time' })]);
+  const secondsOf = (report) => new Map(report.result.projects.map((p) => [p.project, p.seconds]));
+  const weekly = secondsOf(week), always = secondsOf(ever);
   $('project-rows').replaceChildren(...projects.map((p) => {
     const buttons = [
       element('button', { type: 'button', className: 'small', textContent: 'Rename', onclick: () => renameProject(p) }),
@@ -384,9 +438,11 @@ async function loadProjectRows() {
       element('button', { type: 'button', className: 'small danger', textContent: 'Delete', onclick: () => deleteProject(p) }),
     ];
     return element('tr', { dataset: { name: p.name } },
-      element('td', {}, swatch(p.name), p.name),
-      element('td', { className: 'quiet' }, p.archived ? 'Archived' : 'Active'),
-      element('td', { className: 'actions' }, ...buttons));
+      element('td', { className: 'project' }, swatch(p.name), p.name),
+      element('td', { className: 'number', dataset: { label: 'This week' } }, duration(weekly.get(p.name) || 0)),
+      element('td', { className: 'number', dataset: { label: 'All time' } }, duration(always.get(p.name) || 0)),
+      element('td', { className: 'quiet state' }, p.archived ? 'Archived' : 'Active'),
+      element('td', { className: 'actions' }, ...rowMenu(buttons)));
   }));
 }
 
@@ -416,18 +472,35 @@ async function deleteProject(project) {
 
 // --- Import and export ---
 
+// The CSV the last check read: a Lumetra file as it is, another tracker's export converted.
 let importText = null;
+let converted = '';
+
+// Another tracker's export goes through the converters of `lumetra-app convert` first.
+async function importCSV(file) {
+  const format = $('import-format').value;
+  const text = await file.text();
+  if (!format) return { csv: text, said: '' };
+  const reply = await post('/api/convert', {
+    format, text, skip_bad: $('import-skip').checked,
+    project_tags: $('import-project-tags').value.trim(), untagged: $('import-untagged').value.trim(),
+  });
+  return { csv: reply.result.csv, said: reply.text + '\n\n' };
+}
 
 async function checkImport(dryRun) {
   const file = $('import-file').files[0];
-  if (!file) return say('Choose a CSV file first.', true);
+  if (!file) return say('Choose a file first.', true);
   const report = $('import-report');
+  $('import-run').disabled = true;
   try {
-    if (dryRun || importText === null) importText = await file.text();
+    if (dryRun || importText === null) ({ csv: importText, said: converted } = await importCSV(file));
     const reply = await control('import', { csv: importText, dry_run: dryRun, allow_overlaps: $('import-overlaps').checked });
-    report.textContent = reply.text;
+    report.textContent = (dryRun ? converted : '') + reply.text;
     report.hidden = false;
-    $('import-run').disabled = !dryRun;
+    // Import only after a check that found nothing in the way.
+    const r = reply.result;
+    $('import-run').disabled = !dryRun || r.problems.length > 0 || (!r.allow_overlaps && r.overlaps.length > 0) || r.sessions === 0;
     if (!dryRun) {
       importText = null;
       say(reply.text.split('\n')[0]);
@@ -436,13 +509,167 @@ async function checkImport(dryRun) {
   } catch (error) {
     report.textContent = error.message;
     report.hidden = false;
-    $('import-run').disabled = true;
   }
+}
+
+// Anything changed after a check asks for a new one.
+function importChanged() {
+  importText = null;
+  $('import-run').disabled = true;
+  $('import-report').hidden = true;
+  const format = $('import-format').value;
+  $('import-tags').hidden = format !== 'timewarrior';
+  $('import-skip-label').hidden = !format;
+}
+
+// --- Reports ---
+
+const presets = ['Today', 'Yesterday', 'This Week', 'Last Week', 'This Month', 'Last Month', 'This Year', 'Last Year', 'All Time'];
+let reportRange = 'This Week';
+let reportBy = 'day';
+
+// The range as the report command takes it: a name, a day, or FROM..TO.
+const spanOf = (from, to) => (from === to ? from : `${from}..${to}`);
+
+async function loadReports() {
+  const reply = await menu('report', { range: reportRange, by: reportBy });
+  const r = reply.result;
+  $('report-range').value = presets.includes(reportRange) ? reportRange : '';
+  $('report-from').value = r.first_day;
+  $('report-to').value = r.last_day;
+  $('report-by').value = r.by;
+  $('report-previous').disabled = reportRange === 'All Time';
+  $('report-next').disabled = reportRange === 'All Time';
+  const days = r.first_day === r.last_day ? r.first_day : `${r.first_day} to ${r.last_day}`;
+  $('report-title').textContent = presets.includes(reportRange) ? `${reportRange} (${days})` : days;
+  $('report-total').textContent = duration(r.seconds);
+  $('report-export').href = `/export.csv?range=${encodeURIComponent(spanOf(r.first_day, r.last_day))}`;
+  $('report-empty').textContent = r.groups.length ? '' : reply.text;
+  $('report-empty').hidden = r.groups.length > 0;
+  $('report-table').hidden = r.groups.length === 0;
+  const grouped = r.by !== 'project';
+  $('report-group-heading').textContent = r.by === 'week' ? 'Week' : 'Day';
+  $('report-group-heading').hidden = !grouped;
+  const cell = (text, className = '') => element('td', { className }, text);
+  const rows = [];
+  for (const group of r.groups) {
+    group.projects.forEach((line, i) => {
+      rows.push(element('tr', {},
+        ...(grouped ? [cell(i === 0 ? group.label : '')] : []),
+        element('td', {}, swatch(line.project), line.project + (line.running ? ' (running)' : '')),
+        cell(duration(line.seconds), 'number'), cell(`${line.percent}%`, 'number')));
+    });
+    if (grouped) rows.push(element('tr', { className: 'subtotal' }, cell(''), cell('Subtotal'), cell(duration(group.seconds), 'number'), cell('')));
+  }
+  rows.push(element('tr', { className: 'grand' }, ...(grouped ? [cell('Total'), cell('')] : [cell('Total')]),
+    cell(duration(r.seconds), 'number'), cell('')));
+  $('report-rows').replaceChildren(...rows);
+  $('report-legend').replaceChildren(...r.projects.map((p) => element('li', {}, swatch(p.project), p.project)));
+  $('report-chart').replaceChildren(...(r.groups.length ? [barChart(r)] : []));
+}
+
+// One bar per group (per project when grouped by project), stacked by project. On a narrow
+// screen fewer labels are written, never smaller ones.
+function barChart(r) {
+  let bars = r.by === 'project'
+    ? r.projects.map((p) => ({ label: p.project, projects: [p] }))
+    : r.groups.map((g) => ({ label: g.label.replace(/^Week of /, ''), projects: g.projects }));
+  // Days without time still take their place, up to a month of them.
+  const first = dayStart(r.first_day), days = Math.round((dayStart(r.last_day) - first) / 86400e3) + 1;
+  if (r.by === 'day' && days <= 31) {
+    const found = new Map(bars.map((b) => [b.label, b]));
+    bars = [...Array(days).keys()].map((i) => {
+      const key = dayKey(addDays(first, i));
+      return found.get(key) || { label: key, projects: [] };
+    });
+  }
+  const narrow = document.documentElement.clientWidth <= 640;
+  const width = narrow ? 360 : 900, height = narrow ? 240 : 260, left = 38, bottom = 30, top = 10;
+  const totals = bars.map((b) => b.projects.reduce((sum, p) => sum + p.seconds, 0));
+  const hours = Math.max(1, Math.ceil(Math.max(...totals) / 3600));
+  const plot = height - bottom - top;
+  const column = (width - left) / bars.length;
+  const ns = 'http://www.w3.org/2000/svg';
+  const svg = document.createElementNS(ns, 'svg');
+  svg.setAttribute('viewBox', `0 0 ${width} ${height}`);
+  svg.setAttribute('role', 'img');
+  svg.setAttribute('aria-label', 'Hours per ' + (r.by === 'project' ? 'project' : r.by));
+  const add = (tag, attributes, text) => {
+    const node = document.createElementNS(ns, tag);
+    for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
+    if (text !== undefined) node.textContent = text;
+    svg.append(node);
+    return node;
+  };
+  const ticks = Math.min(hours, narrow ? 4 : 6);
+  const step = Math.ceil(hours / ticks);
+  for (let h = 0; h <= hours; h += step) {
+    const y = top + plot - (h / hours) * plot;
+    add('line', { x1: left, x2: width, y1: y, y2: y });
+    add('text', { x: left - 6, y: y + 4, 'text-anchor': 'end' }, `${h}h`);
+  }
+  // A label needs about 70 units (a date, a name); every nth bar gets one.
+  const every = Math.max(1, Math.ceil(70 / column));
+  bars.forEach((bar, i) => {
+    let y = top + plot;
+    for (const p of bar.projects) {
+      const h = (p.seconds / 3600 / hours) * plot;
+      y -= h;
+      const rect = add('rect', { x: left + i * column + column * 0.15, y, width: Math.max(column * 0.7, 1),
+                                 height: Math.max(h, 0), rx: 2, fill: colour(p.project) });
+      const title = document.createElementNS(ns, 'title');
+      title.textContent = `${bar.label}, ${p.project}: ${duration(p.seconds)}`;
+      rect.append(title);
+    }
+    if (i % every === 0) {
+      const label = bar.label.length > 12 ? `${bar.label.slice(0, 11)}…` : bar.label;
+      add('text', { x: left + i * column + column / 2, y: height - 10, 'text-anchor': 'middle' },
+          r.by === 'day' ? label.slice(5) : label);
+    }
+  });
+  return svg;
+}
+
+// Earlier or later by the range's own length: whole months and years step by months and years.
+function shiftReport(direction) {
+  const from = dayStart($('report-from').value), to = dayStart($('report-to').value);
+  const lastOfMonth = (d) => addDays(d, 1).getDate() === 1;
+  let next;
+  if (from.getDate() === 1 && lastOfMonth(to)) {
+    const months = (to.getFullYear() - from.getFullYear()) * 12 + to.getMonth() - from.getMonth() + 1;
+    const start = new Date(from.getFullYear(), from.getMonth() + direction * months, 1);
+    next = [start, new Date(start.getFullYear(), start.getMonth() + months, 0)];
+  } else {
+    const days = Math.round((to - from) / 86400e3) + 1;
+    next = [addDays(from, direction * days), addDays(to, direction * days)];
+  }
+  reportRange = spanOf(dayKey(next[0]), dayKey(next[1]));
+  refresh();
+}
+
+function chooseDays() {
+  const from = $('report-from').value, to = $('report-to').value;
+  if (!from || !to) return;
+  if (from > to) return say(`“${from}..${to}”: FROM is after TO.`, true);
+  reportRange = spanOf(from, to);
+  refresh();
 }
 
 // --- Settings ---
 
+async function loadAbout() {
+  const response = await fetch('/api/about', { credentials: 'same-origin' });
+  if (!response.ok) return;
+  const about = await response.json();
+  $('about-version').textContent = about.version;
+  $('about-folder').textContent = about.data_folder;
+  $('about-idle').textContent = about.idle_source
+    ? `Seen through ${about.idle_source}.`
+    : 'Not seen on this desktop: sessions stop by themselves only when the computer sleeps.';
+}
+
 async function loadSettings() {
+  await loadAbout();
   const idle = await menu('idle-timeout');
   $('idle-minutes').value = idle.result.seconds / 60;
   $('idle-text').textContent = idle.text;
@@ -486,19 +713,40 @@ async function joinSync(dryRun) {
 
 // --- Views and the live refresh ---
 
-const loaders = { now: loadNow, day: loadDay, projects: loadProjectRows, transfer: async () => {}, settings: loadSettings };
+const loaders = { now: loadNow, day: loadDay, projects: loadProjectRows, reports: loadReports, transfer: async () => {}, settings: loadSettings };
+
+// One reading at a time: a change during one asks for one more after it, so an older answer
+// never lands over a newer one.
+let reading = null;
+let readAgain = false;
 
 async function refresh() {
   if (restarted) return;
+  if (reading) {
+    readAgain = true;
+    return reading;
+  }
+  reading = (async () => {
+    do {
+      readAgain = false;
+      try {
+        await loadProjects();
+        await loaders[view]();
+      } catch (error) {
+        say(error.message, true);
+      }
+    } while (readAgain);
+  })();
   try {
-    await loadProjects();
-    await loaders[view]();
-  } catch (error) {
-    say(error.message, true);
+    await reading;
+  } finally {
+    reading = null;
   }
 }
 
 function show(name) {
+  // A notice belongs to the view it was said in.
+  if (name !== view && !restarted) say('');
   view = name;
   for (const section of document.querySelectorAll('.view')) section.hidden = section.id !== `view-${name}`;
   for (const tab of document.querySelectorAll('.tab')) {
@@ -553,7 +801,19 @@ function wire() {
     act(() => menu('project-add', { name: $('project-name').value }))
       .then((reply) => { if (reply) $('project-name').value = ''; });
   });
-  $('import-file').addEventListener('change', () => { importText = null; $('import-run').disabled = true; $('import-report').hidden = true; });
+  for (const id of ['import-file', 'import-format', 'import-skip', 'import-overlaps', 'import-project-tags', 'import-untagged']) {
+    $(id).addEventListener('change', importChanged);
+  }
+  $('week-more').addEventListener('click', () => { reportRange = 'This Week'; reportBy = 'day'; show('reports'); });
+  $('report-range').addEventListener('change', (event) => {
+    if (event.target.value) { reportRange = event.target.value; refresh(); }
+  });
+  $('report-from').addEventListener('change', chooseDays);
+  $('report-to').addEventListener('change', chooseDays);
+  $('report-by').addEventListener('change', (event) => { reportBy = event.target.value; refresh(); });
+  $('report-previous').addEventListener('click', () => shiftReport(-1));
+  $('report-next').addEventListener('click', () => shiftReport(1));
+  document.addEventListener('click', closeRowMenus);
   $('import-check').addEventListener('click', () => checkImport(true));
   $('import-run').addEventListener('click', () => checkImport(false));
   $('export-range').addEventListener('change', (event) => {
@@ -570,6 +830,9 @@ function wire() {
 }
 
 wire();
-show(['now', 'day', 'projects', 'transfer', 'settings'].includes(location.hash.slice(1)) ? location.hash.slice(1) : 'now');
+// The charts are drawn for the width they have.
+let resized = null;
+window.addEventListener('resize', () => { clearTimeout(resized); resized = setTimeout(refresh, 200); });
+show(['now', 'day', 'projects', 'reports', 'transfer', 'settings'].includes(location.hash.slice(1)) ? location.hash.slice(1) : 'now');
 setInterval(tick, 1000);
 setInterval(watch, 1000);
