@@ -27,6 +27,10 @@ async function post(path, body) {
     hostRestarted();
     throw new Refused(await response.text());
   }
+  // The server's own refusals (too large, too slow) come as a sentence, not JSON.
+  if (!(response.headers.get('Content-Type') || '').startsWith('application/json')) {
+    throw new Refused((await response.text()).trim());
+  }
   const reply = await response.json();
   if (!reply.ok) throw new Refused(reply.error ? reply.error.message : 'Lumetra refused without saying why.');
   return reply;
@@ -135,8 +139,16 @@ let day = dayKey(new Date());
 let revision = null;
 
 async function loadProjects() {
-  projects = (await menu('projects', { all: true })).result.projects;
+  const reply = await menu('projects', { all: true });
+  projects = reply.result.projects;
   const active = projects.filter((p) => !p.archived);
+  // Nothing to start yet.
+  $('no-projects').textContent = projects.length ? 'Every project is archived. Unarchive one, or add one, under Projects.'
+    : 'No projects yet. Add one under Projects.';
+  $('no-projects').hidden = active.length > 0;
+  $('start').disabled = active.length === 0;
+  $('project-empty').textContent = reply.text;
+  $('project-empty').hidden = projects.length > 0;
   for (const select of [$('start-project'), $('session-project')]) {
     const chosen = select.value;
     select.replaceChildren(...active.map((p) => element('option', { value: p.name, textContent: p.name })));
@@ -477,7 +489,16 @@ let importText = null;
 let converted = '';
 
 // Another tracker's export goes through the converters of `lumetra-app convert` first.
+// What one request to the host may carry, with room for the JSON around the text.
+const windowFileLimit = 15 * 1024 * 1024;
+
 async function importCSV(file) {
+  if (file.size > windowFileLimit) {
+    const name = /\s/.test(file.name) ? `"${file.name}"` : file.name, format = $('import-format').value;
+    throw new Refused(`${file.name} is larger than the window takes (15 MB). From a terminal: ` + (format
+      ? `lumetra-app convert ${format} ${name} -o moved.csv, then lumetra-app import moved.csv`
+      : `lumetra-app import ${name}`));
+  }
   const format = $('import-format').value;
   const text = await file.text();
   if (!format) return { csv: text, said: '' };
@@ -532,7 +553,10 @@ let reportBy = 'day';
 const spanOf = (from, to) => (from === to ? from : `${from}..${to}`);
 
 async function loadReports() {
+  const asked = [reportRange, reportBy];
   const reply = await menu('report', { range: reportRange, by: reportBy });
+  // A choice made meanwhile wins: its own reading follows.
+  if (asked[0] !== reportRange || asked[1] !== reportBy) return;
   const r = reply.result;
   $('report-range').value = presets.includes(reportRange) ? reportRange : '';
   $('report-from').value = r.first_day;
@@ -648,8 +672,9 @@ function shiftReport(direction) {
 }
 
 function chooseDays() {
-  const from = $('report-from').value, to = $('report-to').value;
-  if (!from || !to) return;
+  // One date alone is that day.
+  const from = $('report-from').value || $('report-to').value, to = $('report-to').value || from;
+  if (!from) return;
   if (from > to) return say(`“${from}..${to}”: FROM is after TO.`, true);
   reportRange = spanOf(from, to);
   refresh();
