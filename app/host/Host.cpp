@@ -40,14 +40,16 @@ void Host::start() {
   folder_.store().owner().release();
   folder_.reader().owner().release();
   window_ = openWindow(port);
-  owner_.schedule([this] {
+  // Whether the window opened is taken here: the main thread lets window_ go at stop, while this
+  // job may still run.
+  owner_.schedule([this, windowOpen = window_ != nullptr] {
     // Said once: without a source of idle time, sessions only stop by hand or by sleep.
     const bool seen = desktop_.idleSeconds().has_value();
     actions_.settings().setInputSeen(seen);
     actions_.settings().setIdleSource(desktop_.idleSource());
     actions_.settings().setDataFolder(folder_.path().string());
     if (!seen) say(Sentences::unseenInput);
-    desktop_.setWindowOpen(window_ != nullptr);
+    desktop_.setWindowOpen(windowOpen);
     actions_.sync().problems = [](const std::string& problem) { complain("Sync: " + problem); };
     actions_.sync().rescan = [](const std::filesystem::path& folder) { return Syncthing::rescan(folder); };
     sync();

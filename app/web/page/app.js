@@ -648,7 +648,9 @@ function barChart(r) {
     if (i % every === 0) {
       const label = bar.label.length > 12 ? `${bar.label.slice(0, 11)}…` : bar.label;
       add('text', { x: left + i * column + column / 2, y: height - 10, 'text-anchor': 'middle' },
-          r.by === 'day' ? label.slice(5) : label);
+          r.by !== 'day' ? label : bars.length <= 14 && !narrow
+            ? dayStart(bar.label).toLocaleDateString([], { weekday: 'short', day: 'numeric', month: 'short' })
+            : label.slice(5));
     }
   });
   return svg;
