@@ -89,12 +89,12 @@ std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
   return std::nullopt;
 }
 
-// A flat object of texts, booleans, nulls and whole numbers, read in one pass: an import's
-// request is mostly one long text, which the general parser takes a character at a time.
-// Anything else (nesting, fractions, \u escapes, any fault) is nullopt and left to the general
-// parser, which gives the same value for everything read here.
-std::optional<JSON> flatObject(std::string_view text) {
-  std::size_t at = 0;
+// An object of texts, booleans, nulls, whole numbers and such objects (a few levels deep), read
+// in one pass: an import's request and an export's reply are mostly one long text, which the
+// general parser takes a character at a time. Anything else (arrays, fractions, \u escapes, any
+// fault) is nullopt and left to the general parser, which gives the same value for everything
+// read here.
+std::optional<JSON> plainObject(std::string_view text, std::size_t& at, int depth) {
   const auto skipSpace = [&] {
     while (at < text.size() && isSpace(text[at])) ++at;
   };
@@ -106,10 +106,7 @@ std::optional<JSON> flatObject(std::string_view text) {
   };
   JSON object = JSON::object();
   if (!next('{')) return std::nullopt;
-  if (next('}')) {
-    skipSpace();
-    return at == text.size() ? std::optional<JSON>(std::move(object)) : std::nullopt;
-  }
+  if (next('}')) return object;
   do {
     skipSpace();
     auto key = flatString(text, at);
@@ -121,6 +118,11 @@ std::optional<JSON> flatObject(std::string_view text) {
       auto string = flatString(text, at);
       if (!string) return std::nullopt;
       value = std::move(*string);
+    } else if (rest.starts_with('{')) {
+      if (depth >= 4) return std::nullopt;
+      auto inner = plainObject(text, at, depth + 1);
+      if (!inner) return std::nullopt;
+      value = std::move(*inner);
     } else if (rest.starts_with("true") || rest.starts_with("false") || rest.starts_with("null")) {
       value = rest[0] == 't' ? JSON(true) : rest[0] == 'f' ? JSON(false) : JSON(nullptr);
       at += rest[0] == 'f' ? 5 : 4;
@@ -139,8 +141,14 @@ std::optional<JSON> flatObject(std::string_view text) {
     object[std::move(*key)] = std::move(value);
   } while (next(','));
   if (!next('}')) return std::nullopt;
-  skipSpace();
-  if (at != text.size()) return std::nullopt;
+  return object;
+}
+
+std::optional<JSON> flatObject(std::string_view text) {
+  std::size_t at = 0;
+  auto object = plainObject(text, at, 0);
+  while (at < text.size() && isSpace(text[at])) ++at;
+  if (!object || at != text.size()) return std::nullopt;
   return object;
 }
 

@@ -17,6 +17,60 @@ std::string printed(const char* format, auto... values) {
   return std::string(text, static_cast<std::size_t>(std::max(length, 0)));
 }
 
+void twoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + value / 10);
+  out += static_cast<char>('0' + value % 10);
+}
+
+// Local days and times for many instants in order: a day without a clock change is looked up in
+// the calendar once, and its times are counted from its start. Days with a change go to the
+// calendar time by time.
+class LocalDays {
+ public:
+  explicit LocalDays(const Calendar& zone) : zone_(zone) {}
+
+  // "yyyy-MM-dd" of the instant's day.
+  std::string day(Instant whole) {
+    const Day& d = dayOf(whole);
+    return d.text;
+  }
+  // "yyyy-MM-dd HH:mm:ss", as timestamp() writes it.
+  std::string time(Instant whole) {
+    const Day& d = dayOf(whole);
+    if (!d.plain) return timestamp(whole, zone_);
+    const auto seconds = static_cast<int>(whole - d.start);
+    std::string out = d.text;
+    out += ' ';
+    twoDigits(out, seconds / 3600);
+    out += ':';
+    twoDigits(out, seconds / 60 % 60);
+    out += ':';
+    twoDigits(out, seconds % 60);
+    return out;
+  }
+
+ private:
+  struct Day {
+    Instant start, end;
+    std::string text;
+    bool plain = false;  // no clock change within it
+  };
+
+  const Day& dayOf(Instant whole) {
+    if (last_.plain && whole >= last_.start && whole < last_.end) return last_;
+    const auto p = zone_.parts(whole);
+    last_.text = printed("%04d-%02d-%02d", p.year, p.month, p.day);
+    const auto start = zone_.instant({p.year, p.month, p.day, 0, 0, 0});
+    last_.plain = start && !zone_.mayChangeBetween(*start, *start + 86400) && whole >= *start && whole < *start + 86400;
+    last_.start = start.value_or(whole);
+    last_.end = last_.start + 86400;
+    return last_;
+  }
+
+  const Calendar& zone_;
+  Day last_;
+};
+
 }  // namespace
 
 std::string formatDuration(double seconds) {
@@ -69,17 +123,18 @@ std::string csv(const std::vector<WorkSession>& sessions, const std::map<std::in
     return a->start < b->start || (a->start == b->start && a->id < b->id);
   });
 
+  LocalDays starts(timeZone), ends(timeZone);
   for (const WorkSession* session : ordered) {
     const double duration = session->duration(now);
     const auto project = projects.find(session->projectId);
     const auto source = sourceIds.find(session->id);
-    const auto day = timeZone.parts(Instant(std::floor(session->start.seconds)));
+    const Instant start(std::floor(session->start.seconds));
     const std::string values[] = {
         formulaGuarded(project != projects.end() ? project->second.name
                                                  : "Project " + std::to_string(session->projectId)),
-        printed("%04d-%02d-%02d", day.year, day.month, day.day),
-        timestamp(session->start, timeZone),
-        session->end ? timestamp(*session->end, timeZone) : "in progress",
+        starts.day(start),
+        starts.time(start),
+        session->end ? ends.time(Instant(std::floor(session->end->seconds))) : "in progress",
         formatDuration(duration),
         printed("%.4f", duration / 3600),
         entry(*session),

@@ -211,8 +211,10 @@ std::vector<PeriodTotal> Store::periodTotals(const std::vector<std::pair<Instant
   }
   const Instant first = spans.front().first, last = spans.back().second;
   for (const auto& row : db_.query(
-           "SELECT project_id, start_at, end_at FROM sessions WHERE end_at - start_at > ? AND start_at < ? AND end_at > ?\n"
-           "  AND project_id IN (SELECT id FROM projects WHERE ? IS NULL OR id IN (SELECT value FROM json_each(?)))",
+           // Found through the length index alone (the other terms' "+" keeps their indexes out):
+           // otherwise the planner walks a project's every start before the span's end.
+           "SELECT project_id, start_at, end_at FROM sessions WHERE end_at - start_at > ? AND +start_at < ? AND +end_at > ?\n"
+           "  AND +project_id IN (SELECT id FROM projects WHERE ? IS NULL OR id IN (SELECT value FROM json_each(?)))",
            {kLong, last, first, projects, projects})) {
     const double start = row.optionalDouble("start_at").value_or(0), end = row.optionalDouble("end_at").value_or(0);
     // The spans are in order and don't overlap: from the first one the session reaches.

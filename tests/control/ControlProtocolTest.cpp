@@ -144,6 +144,9 @@ TEST(ControlProtocolTest, LargeRequestsReadAndWriteAsTheGeneralCodeDoes) {
       R"("csv":"F","z":01)", R"("csv":"F","t":tru)", R"("csv":"F",)", R"("csv":"F" "b":1)", R"("csv":"F\x")",
       "\"csv\":\"F\x01\"", "\"csv\":\"F\xc3\"", "\"csv\":\"F\xed\xa0\x80\"", "\"csv\":\"F\xf4\x90\x80\x80\"",
       "\"csv\":\"F\xe0\x80\xaf\"", "\"csv\":\"F\xc0\xaf\"", R"("csv":"F"} x)",
+      // Replies: the long text inside an object, nested further, or beside an array.
+      R"("ok":true,"result":{"csv":"F","n":2,"e":{}})", R"("r":{"a":{"b":{"c":{"d":{"e":"F"}}}}})",
+      R"("r":{"csv":"F",})", R"("r":{"csv":"F"},"a":[1])", R"("r":{"csv":"F")",
   };
   for (const auto& body : bodies) {
     std::string text = "{" + body + "}";

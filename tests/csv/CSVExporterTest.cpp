@@ -1,4 +1,5 @@
 #include "csv/CSVExporter.hpp"
+#include "platform/UnicodeText.hpp"
 
 #include <gtest/gtest.h>
 
@@ -75,6 +76,28 @@ TEST(CSVExporterTest, RepeatedHourIsWrittenUnambiguously) {
   EXPECT_EQ(CSVExporter::timestamp(firstOccurrence, newYork), "2024-11-03 01:30:00");
   EXPECT_EQ(CSVExporter::timestamp(firstOccurrence + 3600, newYork), "2024-11-03T01:30:00-05:00");
   EXPECT_EQ(CSVExporter::timestamp(Instant(-0.5), Calendar("UTC")), "1969-12-31 23:59:59");
+}
+
+// Given sessions every seven hours across the autumn change, expect each row's date and times as
+// the calendar gives them one by one (the export looks each plain day up once).
+TEST(CSVExporterTest, RowsAcrossAClockChangeReadAsTimestampsDo) {
+  const Calendar newYork("America/New_York");
+  std::vector<WorkSession> sessions;
+  std::string expected;
+  for (int k = 0; k < 20; ++k) {
+    const Instant start(1730611800 - 50 * 3600 + k * 7 * 3600 + 0.7), end = start + 5400;
+    sessions.push_back(session(k + 1, 1, start, end));
+    const std::string from = CSVExporter::timestamp(start, newYork), to = CSVExporter::timestamp(end, newYork);
+    expected += "P," + from.substr(0, 10) + "," + from + "," + to + ",";
+  }
+  const std::map<std::int64_t, Project> projects{{1, Project{1, "P", false, Instant(0)}}};
+  std::string shown;
+  for (const auto& line : UnicodeText::splitLines(CSVExporter::csv(sessions, projects, {}, Instant(1.8e9), newYork))) {
+    std::size_t cut = 0;
+    for (int field = 0; field < 4; ++field) cut = line.find(',', cut) + 1;
+    if (line.starts_with("P,")) shown += line.substr(0, cut);
+  }
+  EXPECT_EQ(shown, expected);
 }
 
 TEST(ExportRangeTest, Bounds) {
