@@ -58,10 +58,16 @@ struct SyncMerge::Statements {
         map(db, "INSERT OR REPLACE INTO sync_ids (kind, local_id, gid, published) VALUES (?, ?, ?, 1)"),
         twins(db, "SELECT id FROM sessions WHERE project_id = ? AND start_at = ? AND end_at = ? AND description IS ?"),
         sourcesOf(db, "SELECT source_id FROM sync_sources WHERE gid = ?1 OR gid IN (SELECT gid FROM sync_alias WHERE "
-                      "canonical = ?1)") {}
+                      "canonical = ?1)"),
+        // The finished sessions sharing time with a span, as the store finds them: through the
+        // start index, within the longest session's length before it.
+        overlapping(db, "SELECT s.id, m.gid FROM sessions s LEFT JOIN sync_ids m ON m.kind = 'session' AND "
+                        "m.local_id = s.id WHERE s.start_at >= ? AND s.start_at < ? AND s.end_at > ? AND s.id != ? "
+                        "ORDER BY s.start_at, s.id"),
+        longest(db, "SELECT max(end_at - start_at) AS longest FROM sessions") {}
 
   Database::Statement selectRow, replaceRow, selectAlias, localId, gidOf, source, session, insertSession,
-      updateSession, map, twins, sourcesOf;
+      updateSession, map, twins, sourcesOf, overlapping, longest;
 };
 
 SyncMerge::Group& SyncMerge::Merged::group(SyncGroup g) { return groups[groupIndex(g)]; }
@@ -547,6 +553,7 @@ void SyncMerge::materializeSession(const std::string& gid, Instant now, Effects&
       std::vector<SQLValue> update = fields;
       update.emplace_back(*local);
       statements_->updateSession.run(update);
+      if (longest_) longest_ = std::max(*longest_, values.span.end - values.span.start);
       effects.changed = true;
     }
   } else {
@@ -569,12 +576,15 @@ void SyncMerge::materializeSession(const std::string& gid, Instant now, Effects&
     statements_->map.run({"session", id, gid});
     effects.changed = true;
     if (m.madeAuthor != me_) ++effects.tallies[m.madeAuthor].added;
-    // Time counted twice across computers is shown, not trimmed: trimming would lose time.
-    for (const auto& other : store_.overlappingSessions(Instant(values.span.start), Instant(values.span.end), id, now)) {
-      if (other.isOpen()) continue;
-      const auto otherGid = statements_->gidOf.rows({std::string("session"), other.id});
-      if (otherGid.empty()) continue;
-      const std::string og = otherGid.front().optionalText("gid").value_or("");
+    // Time counted twice across computers is shown, not trimmed: trimming would lose time. The
+    // longest session's length is read once per merge and grows with what it inserts.
+    if (!longest_) longest_ = statements_->longest.rows({}).front().optionalDouble("longest").value_or(0);
+    longest_ = std::max(*longest_, values.span.end - values.span.start);
+    for (const auto& other : statements_->overlapping.rows({values.span.start - *longest_ - 1, values.span.end,
+                                                             values.span.start, id})) {
+      const auto found = other.optionalText("gid");
+      if (!found) continue;
+      const std::string og = *found;
       if (row(og, "session").madeAuthor == m.madeAuthor) continue;
       conflict("overlap:" + std::min(og, gid) + ":" + std::max(og, gid), "overlap",
                WireCoding::compact(JSON{{"gids", JSON::array({std::min(og, gid), std::max(og, gid)})}}), now, &effects,

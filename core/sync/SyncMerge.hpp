@@ -114,6 +114,7 @@ class SyncMerge {
   std::map<std::string, Merged> rows_;  // this merge's rows, loaded once, written once
   std::set<std::string> projects_, sessions_, sources_;  // to bring in line
   std::optional<std::int64_t> openSession_;
+  std::optional<double> longest_;  // the longest stored session's length, once read
 };
 
 }  // namespace lumetra
