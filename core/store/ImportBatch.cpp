@@ -48,8 +48,10 @@ ImportBatch::ImportBatch(Store& store, bool allowOverlaps, bool dryRun, Instant 
   longestStored_ = bounds.optionalDouble("longest").value_or(0);
 }
 
-ImportBatch::~ImportBatch() {
-  // The statements on the scratch table go before it does.
+ImportBatch::~ImportBatch() { dropScratch(); }
+
+// The statements go before the scratch table they may use.
+void ImportBatch::dropScratch() noexcept {
   insertSession_.reset(), insertSource_.reset(), sourceSeen_.reset(), rememberSource_.reset(), findSource_.reset();
   db_.execNoThrow("DROP TABLE IF EXISTS temp.import_sources");
 }
@@ -274,8 +276,7 @@ ImportReport ImportBatch::finish(std::vector<ImportProblem> fileProblems) {
                          std::make_move_iterator(problems_.end()));
   std::stable_sort(report.problems.begin(), report.problems.end(), byLine);
   if (!dryRun_ && report.canImport()) {
-    insertSession_.reset(), insertSource_.reset(), sourceSeen_.reset(), rememberSource_.reset(), findSource_.reset();
-    db_.exec("DROP TABLE IF EXISTS temp.import_sources");
+    dropScratch();
     transaction_.commit();
     report.imported = true;
   }

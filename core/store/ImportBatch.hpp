@@ -64,6 +64,7 @@ class ImportBatch {
              const std::optional<std::string>& sourceId);
   std::vector<ImportOverlap> overlaps();
   std::vector<ImportProjectTotal> totals();
+  void dropScratch() noexcept;
 
   Store& store_;
   Database& db_;

@@ -204,6 +204,23 @@ function tick() {
   $('elapsed').textContent = duration(seconds, true);
 }
 
+// An SVG drawing of the given size, and the one way shapes are added to it (or to a shape).
+function drawing(width, height, label) {
+  const ns = 'http://www.w3.org/2000/svg';
+  const svg = document.createElementNS(ns, 'svg');
+  svg.setAttribute('viewBox', `0 0 ${width} ${height}`);
+  svg.setAttribute('role', 'img');
+  svg.setAttribute('aria-label', label);
+  const add = (tag, attributes, text, parent = svg) => {
+    const node = document.createElementNS(ns, tag);
+    for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
+    if (text !== undefined) node.textContent = text;
+    parent.append(node);
+    return node;
+  };
+  return { svg, add };
+}
+
 // Seven days from the week's first (the host knows the locale's), bars stacked by project.
 function drawWeek(week) {
   const first = new Date(week.from);
@@ -216,18 +233,7 @@ function drawWeek(week) {
   const width = narrow ? 360 : 700, height = 220, left = 34, bottom = 30, top = 10;
   const plot = height - bottom - top;
   const column = (width - left) / 7;
-  const ns = 'http://www.w3.org/2000/svg';
-  const svg = document.createElementNS(ns, 'svg');
-  svg.setAttribute('viewBox', `0 0 ${width} ${height}`);
-  svg.setAttribute('role', 'img');
-  svg.setAttribute('aria-label', 'Hours per day this week');
-  const add = (tag, attributes, text) => {
-    const node = document.createElementNS(ns, tag);
-    for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
-    if (text !== undefined) node.textContent = text;
-    svg.append(node);
-    return node;
-  };
+  const { svg, add } = drawing(width, height, 'Hours per day this week');
   const step = hours <= 4 ? 1 : hours <= 10 ? 2 : 4;
   for (let h = 0; h <= hours; h += step) {
     const y = top + plot - (h / hours) * plot;
@@ -242,9 +248,7 @@ function drawWeek(week) {
       const h = (p.seconds / 3600 / hours) * plot;
       y -= h;
       const bar = add('rect', { x: left + i * column + column * 0.2, y, width: column * 0.6, height: Math.max(h, 0), rx: 2, fill: colour(p.project) });
-      const title = document.createElementNS(ns, 'title');
-      title.textContent = `${p.project}: ${duration(p.seconds)}`;
-      bar.append(title);
+      add('title', {}, `${p.project}: ${duration(p.seconds)}`, bar);
     }
     const name = d.toLocaleDateString([], narrow ? { weekday: 'short' } : { weekday: 'short', day: 'numeric' });
     add('text', { x: left + i * column + column / 2, y: height - 10, 'text-anchor': 'middle',
@@ -613,18 +617,7 @@ function barChart(r) {
   const hours = Math.max(1, Math.ceil(Math.max(...totals) / 3600));
   const plot = height - bottom - top;
   const column = (width - left) / bars.length;
-  const ns = 'http://www.w3.org/2000/svg';
-  const svg = document.createElementNS(ns, 'svg');
-  svg.setAttribute('viewBox', `0 0 ${width} ${height}`);
-  svg.setAttribute('role', 'img');
-  svg.setAttribute('aria-label', 'Hours per ' + (r.by === 'project' ? 'project' : r.by));
-  const add = (tag, attributes, text) => {
-    const node = document.createElementNS(ns, tag);
-    for (const [k, v] of Object.entries(attributes)) node.setAttribute(k, v);
-    if (text !== undefined) node.textContent = text;
-    svg.append(node);
-    return node;
-  };
+  const { svg, add } = drawing(width, height, 'Hours per ' + (r.by === 'project' ? 'project' : r.by));
   const ticks = Math.min(hours, narrow ? 4 : 6);
   const step = Math.ceil(hours / ticks);
   for (let h = 0; h <= hours; h += step) {
@@ -641,9 +634,7 @@ function barChart(r) {
       y -= h;
       const rect = add('rect', { x: left + i * column + column * 0.15, y, width: Math.max(column * 0.7, 1),
                                  height: Math.max(h, 0), rx: 2, fill: colour(p.project) });
-      const title = document.createElementNS(ns, 'title');
-      title.textContent = `${bar.label}, ${p.project}: ${duration(p.seconds)}`;
-      rect.append(title);
+      add('title', {}, `${bar.label}, ${p.project}: ${duration(p.seconds)}`, rect);
     }
     if (i % every === 0) {
       const label = bar.label.length > 12 ? `${bar.label.slice(0, 11)}…` : bar.label;
