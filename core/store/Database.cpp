@@ -6,10 +6,25 @@
 
 namespace lumetra {
 
-Database::Database(const std::string& path) {
-  // SQLite's memory statistics take a global lock on every allocation; nothing here reads them.
-  static const bool configured = [] { return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK; }();
+namespace {
+
+// Process-wide settings, before SQLite's first use. Its memory statistics take a global lock on
+// every allocation; nothing here reads them. A statement's journal past 64 KiB (an insert
+// splitting pages under a few triggers) would go to a temporary file that stays for the rest of
+// the transaction, every later statement writing through it; it holds only the pages one
+// statement changes, so memory it is.
+void configure() {
+  static const bool configured = [] {
+    return sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK &&
+           sqlite3_config(SQLITE_CONFIG_STMTJRNL_SPILL, -1) == SQLITE_OK;
+  }();
   (void)configured;
+}
+
+}  // namespace
+
+Database::Database(const std::string& path) {
+  configure();
   sqlite3* handle = nullptr;
   const int result =
       sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
@@ -32,6 +47,7 @@ Database::Database(const std::string& path) {
 }
 
 Database::Database(const std::string& path, ReadOnly) {
+  configure();
   sqlite3* handle = nullptr;
   const int result = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
   if (result != SQLITE_OK) {
