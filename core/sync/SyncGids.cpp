@@ -1,5 +1,7 @@
 #include "sync/SyncGids.hpp"
 
+#include <chrono>
+#include <cstdio>
 #include <random>
 
 #include "platform/SecureRandom.hpp"
@@ -11,6 +13,17 @@ namespace {
 std::mt19937_64& generator() {
   thread_local std::mt19937_64 numbers(std::stoull(SecureRandom::hex(8), nullptr, 16));
   return numbers;
+}
+
+// Row ids begin with a count that starts from the time and only grows, so that rows made one
+// after another sort one after another: the tables keyed by them grow at their end instead of
+// at random pages.
+std::uint64_t& counter() {
+  thread_local std::uint64_t next = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::system_clock::now().time_since_epoch())
+                                        .count())
+                                    << 16;
+  return next;
 }
 
 }  // namespace
@@ -28,8 +41,15 @@ std::string hex(std::size_t digits) {
   return text;
 }
 
-std::string row(char kind) { return kind + hex(32); }
+std::string row(char kind) {
+  char prefix[24];
+  std::snprintf(prefix, sizeof prefix, "%c%016llx", kind, static_cast<unsigned long long>(counter()++));
+  return prefix + hex(16);
+}
 
-void TEST_seed(std::uint64_t seed) { generator().seed(seed); }
+void TEST_seed(std::uint64_t seed) {
+  generator().seed(seed);
+  counter() = seed << 24;
+}
 
 }  // namespace lumetra::SyncGids
