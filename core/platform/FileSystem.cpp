@@ -95,18 +95,20 @@ void replaceAtomically(const std::filesystem::path& destination,
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes) {
   // The file keeps its mode; a new one gets what the umask allows.
   struct stat existing {};
-  mode_t mode = 0;
   if (::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+    writeAtomically(file, bytes, existing.st_mode & 07777);
+    return;
   }
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  writeAtomically(file, bytes, 0666 & ~mask);
+}
+
+void writeAtomically(const std::filesystem::path& file, std::string_view bytes, unsigned mode) {
   replaceAtomically(file, [&](const std::filesystem::path& temporary) {
     FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!fd.valid()) fail("Couldn't write", file, errno);
-    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || ::fchmod(fd.get(), mode) != 0) {
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || ::fchmod(fd.get(), static_cast<mode_t>(mode)) != 0) {
       fail("Couldn't write", file, errno != 0 ? errno : EIO);
     }
   });

@@ -24,6 +24,8 @@ void replaceAtomically(const std::filesystem::path& destination,
 // folder, flushed to disk, given the file's own mode (a new file the umask's), then renamed over
 // it; the temporary file never outlives a failure. Throws std::filesystem::filesystem_error.
 void writeAtomically(const std::filesystem::path& file, std::string_view bytes);
+// The same, the file ending with `mode` whatever it had.
+void writeAtomically(const std::filesystem::path& file, std::string_view bytes, unsigned mode);
 // What a person asked to have written at `path`: through a FIFO, terminal or device as it is;
 // the file a link names (not the link) or a plain file replaced in one step as writeAtomically
 // does. Throws std::filesystem::filesystem_error.

@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 constexpr std::string_view kSegmentSuffix = ".jsonl";
 constexpr std::string_view kSnapshotPrefix = "snap-";
 constexpr std::string_view kConflictMark = ".sync-conflict-";
+// The history is for its owner alone, whatever the umask.
+constexpr unsigned kFileMode = 0600;
 
 // The first sequence a log file holds, from its name: "000000000001.jsonl" or
 // "snap-000000000001-000000000500.jsonl"; nothing for any other file.
@@ -117,7 +119,7 @@ void SyncFolder::prepare() {
   const std::string written = contents(format);
   if (written.empty()) {
     try {
-      FileSystem::writeAtomically(format, formatText);
+      FileSystem::writeAtomically(format, formatText, kFileMode);
     } catch (const fs::filesystem_error& error) {
       cant("write", format, error.code().value());
     }
@@ -128,6 +130,10 @@ void SyncFolder::prepare() {
   makeFolder(root_ / "computers");
   makeFolder(computerFolder(computer_));
   makeFolder(logFolder(computer_));
+  // Files an earlier version left open to others.
+  (void)FileSystem::setMode(format, kFileMode);
+  (void)FileSystem::setMode(computerFolder(computer_) / "computer.json", kFileMode);
+  for (const auto& file : logFiles(computer_)) (void)FileSystem::setMode(file, kFileMode);
 }
 
 std::vector<fs::path> SyncFolder::logFiles(const std::string& computer) const {
@@ -256,7 +262,7 @@ void SyncFolder::publish(const SyncComputer& self) {
   }
   const fs::path path = computerFolder(computer_) / "computer.json";
   try {
-    FileSystem::writeAtomically(path, WireCoding::compact(file) + "\n");
+    FileSystem::writeAtomically(path, WireCoding::compact(file) + "\n", kFileMode);
   } catch (const fs::filesystem_error& error) {
     cant("write", path, error.code().value());
   }
@@ -345,7 +351,7 @@ std::uint64_t SyncFolder::compact() {
   const fs::path snapshot = logFolder(computer_) / (std::string(kSnapshotPrefix) + numbered(records.front().sequence) + "-" +
                                                     numbered(records.back().sequence) + std::string(kSegmentSuffix));
   try {
-    FileSystem::writeAtomically(snapshot, kept);
+    FileSystem::writeAtomically(snapshot, kept, kFileMode);
   } catch (const fs::filesystem_error& error) {
     cant("write", snapshot, error.code().value());
   }

@@ -3,6 +3,7 @@
 // cut, copy or break the files themselves).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
@@ -207,6 +208,27 @@ const std::vector<std::pair<std::string, Case>> kCases{
          return error.description().find("must not be synced as a file") != std::string::npos ? "" : "wrong sentence";
        }
        return "not refused";
+     }},
+    {"whatever the umask, the folder is its owner's alone, a compacted log too",
+     [](World& w) {
+       const mode_t mask = ::umask(022);
+       fs::remove(w.synced / "lumetra-sync" / "FORMAT");
+       for (int month = 0; month < 4; ++month) {  // a segment sealed each month, then compacted
+         (void)w.added(w.a, month * 1000.0);
+         w.now = w.now + 32 * 24 * 3600.0;
+         (void)w.a.engine->cycle(w.now);
+       }
+       (void)w.b.engine->cycle(w.now);
+       ::umask(mask);
+       std::string open;
+       for (const auto& entry : fs::recursive_directory_iterator(w.synced)) {
+         const auto mode = entry.status().permissions() & fs::perms::all;
+         if (mode != (entry.is_directory() ? fs::perms::owner_all : fs::perms::owner_read | fs::perms::owner_write)) {
+           open += entry.path().filename().string() + " ";
+         }
+       }
+       const bool compacted = !fs::is_regular_file(w.a.log(w.synced));
+       return compacted ? open : "never compacted";
      }},
     {"two starts at once: the later one stops the other",
      [](World& w) {
