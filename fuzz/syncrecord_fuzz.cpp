@@ -9,8 +9,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lumetra;
   try {
-    const auto record = SyncRecord::decoded(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!(SyncRecord::decoded(record.encoded()) == record)) __builtin_trap();
+    const std::string_view author = "0123456789abcdef0123456789abcdef";
+    const auto record = SyncRecord::decoded(std::string_view(reinterpret_cast<const char*>(data), size), author);
+    if (!(SyncRecord::decoded(record.encoded(), record.author) == record)) __builtin_trap();
   } catch (const SyncRecordError&) {
   }
   return 0;

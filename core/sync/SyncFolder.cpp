@@ -85,8 +85,8 @@ bool readLines(const std::string& bytes, std::uint64_t offset, const std::string
     }
     if (!line.empty() && (sequence == 0 || sequence > applied)) {
       try {
-        SyncRecord record = SyncRecord::decoded(line);
-        if (!author.empty() && record.author != author) {
+        SyncRecord record = SyncRecord::decoded(line, author);
+        if (record.author != author) {
           read.bad.push_back({file, lineNumber, "it was written by another computer"});
         } else if (record.sequence > applied) {
           read.records.push_back(std::move(record));
@@ -160,7 +160,7 @@ void SyncFolder::append(const std::vector<std::string>& lines, std::int64_t firs
     const std::string bytes = contents(current);
     double started = now.seconds;
     try {
-      const auto stamp = SyncRecord::decoded(std::string_view(bytes).substr(0, bytes.find('\n'))).stamp;
+      const auto stamp = SyncRecord::decoded(std::string_view(bytes).substr(0, bytes.find('\n')), computer_).stamp;
       started = static_cast<double>(HybridClock::milliseconds(stamp)) / 1000.0;
     } catch (const SyncRecordError&) {
     }
@@ -306,8 +306,8 @@ SyncFolder::Read SyncFolder::conflictCopies(const std::string& computer, std::ve
       if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
       seen.push_back(key);
       std::uint64_t next = 0;
-      // A copy may hold what a computer with a cloned id wrote: any author is read.
-      (void)readLines(contents(it->path()), 0, name, "", 0, SIZE_MAX, read, next);
+      // A copy may hold what a computer with a cloned id wrote: the same author.
+      (void)readLines(contents(it->path()), 0, name, computer, 0, SIZE_MAX, read, next);
     }
   }
   return read;

@@ -79,11 +79,12 @@ class SyncRecordError final : public MessageError {
   using MessageError::MessageError;
 };
 
-// One change, as one line of JSON in its author's log: who wrote it and its number there, its
-// clock stamp, what it is about, the groups it sets, and a CRC-32C of the line so that a torn
-// or damaged line is never taken for a record.
+// One change, as one line of JSON in its author's log: its number there, its clock stamp, what
+// it is about, the groups it sets, and a CRC-32C of the line so that a torn or damaged line is
+// never taken for a record. Who wrote it is the log's folder (the first format said it on every
+// line, the larger part of a line).
 struct SyncRecord {
-  static constexpr int format = 1;
+  static constexpr int format = 2;
   // Longer lines are refused unread.
   static constexpr std::size_t maxLine = 64 * 1024;
   static constexpr std::size_t maxName = 1000, maxDescription = 10000, maxSource = 1000;
@@ -117,9 +118,9 @@ struct SyncRecord {
 
   // The line, without its newline.
   [[nodiscard]] std::string encoded() const;
-  // A line as read from a log. Throws SyncRecordError, naming what is wrong: a bad check,
-  // a later format, a value that typed input couldn't have.
-  [[nodiscard]] static SyncRecord decoded(std::string_view line);
+  // A line as read from the log of computer `author`. Throws SyncRecordError, naming what is
+  // wrong: a bad check, a later format, a value that typed input couldn't have.
+  [[nodiscard]] static SyncRecord decoded(std::string_view line, std::string_view author);
 
   // One group's value as stored beside the row (JSON text), and back into a record.
   [[nodiscard]] std::string value(SyncGroup group) const;

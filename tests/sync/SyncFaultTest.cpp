@@ -190,7 +190,7 @@ const std::vector<std::pair<std::string, Case>> kCases{
     {"a later format is refused, a later computer is only reported",
      [](World& w) {
        SyncFolder files(w.synced, w.a.id());
-       SyncComputer later{2, w.a.id(), "A", 0, 0, w.now.seconds, std::nullopt};
+       SyncComputer later{SyncRecord::format + 1, w.a.id(), "A", 0, 0, w.now.seconds, std::nullopt};
        files.publish(later);
        (void)w.b.engine->cycle(w.now);
        const bool reported = w.b.engine->status(w.now, Calendar("UTC")).computers.front().laterFormat;

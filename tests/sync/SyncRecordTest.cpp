@@ -17,7 +17,7 @@ std::string line(std::string body) {
 
 std::string refusal(const std::string& text) {
   try {
-    (void)SyncRecord::decoded(text);
+    (void)SyncRecord::decoded(text, "dddddddddddddddddddddddddddddddd");
     return "(read)";
   } catch (const SyncRecordError& error) {
     return error.description();
@@ -33,8 +33,14 @@ TEST(SyncRecordTest, LinesThatAreRefused) {
       {line("{" + project + R"("name":"Garden"})").replace(10, 1, "b"), "its check doesn't match: the line is damaged"},
       {R"({"v":1})", "the line has no check"},
       {line("{" + project + R"("name":"Garden"})").replace(1, 0, " "), "its check doesn't match: the line is damaged"},
-      {line(R"({"a":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa","g":"pcccccccccccccccccccccccccccccccc","k":"project","n":1,"name":"G","t":5,"v":2})"),
-       "it is written in a later format (2)"},
+      {line(R"({"g":"pcccccccccccccccccccccccccccccccc","k":"project","n":1,"name":"G","t":5,"v":3})"),
+       "it is written in a later format (3)"},
+      // The second format: the folder names the author, and a first record leaves out what a new
+      // row has anyway.
+      {line(R"({"g":"sbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb","k":"session","n":1,"new":1,"project":"pcccccccccccccccccccccccccccccccc","span":[1,5,5,"manual","real"],"t":5,"v":2})"),
+       "(read)"},
+      {line(R"({"g":"sbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb","k":"session","n":1,"new":1,"project":"pcccccccccccccccccccccccccccccccc","t":5,"v":2})"),
+       "its first record lacks some of its fields"},
       {line("{" + project + R"("name":" Garden"})"), "its name isn't trimmed"},
       {line("{" + project + "\"name\":\"Gar\\u0007den\"}"), "its name holds a control character"},
       {line("{" + session + R"("span":[10,5,5,"manual","real"]})"), "its session ends before it starts"},
