@@ -37,6 +37,14 @@ constexpr std::size_t kColumnCount = 5 + 3 * 7 + 1;
 
 std::string text(const JSON& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
 
+// A stored text value: a row id needs no parser.
+std::string textOf(const std::string& json) {
+  if (json.size() >= 2 && json.front() == '"' && json.back() == '"' && json.find('\\') == std::string::npos) {
+    return json.substr(1, json.size() - 2);
+  }
+  return text(WireCoding::parse(json));
+}
+
 }  // namespace
 
 struct SyncMerge::Statements {
@@ -85,11 +93,15 @@ std::int64_t SyncMerge::Merged::newest() const {
 SyncMerge::SyncMerge(Store& store, std::string me, HybridClock& clock)
     : store_(store), db_(store.db()), me_(std::move(me)), clock_(clock), statements_(std::make_unique<Statements>(db_)) {
   if (const auto open = store_.openSession()) openSession_ = open->id;
+  // Most merges meet no alias and no source at all: then each row needn't look for its own.
+  aliases_ = !db_.query("SELECT 1 FROM sync_alias LIMIT 1").empty();
+  sourcesKnown_ = !db_.query("SELECT 1 FROM sync_sources LIMIT 1").empty();
 }
 
 SyncMerge::~SyncMerge() = default;
 
 std::string SyncMerge::canonical(const std::string& gid) {
+  if (!aliases_) return gid;
   if (const auto found = canonical_.find(gid); found != canonical_.end()) return found->second;
   const auto rows = statements_->selectAlias.rows({gid});
   std::string result = rows.empty() ? gid : rows.front().optionalText("canonical").value_or(gid);
@@ -158,7 +170,7 @@ void SyncMerge::merge(Merged& m, const SyncRecord& record, Instant now, Effects*
     if (wins) {
       // A project that loses or gains a session, or sees one deleted, may have to go or stay.
       if (m.kind == "session" && group == SyncGroup::project && current.present) {
-        projects_.insert(canonical(text(WireCoding::parse(current.value))));
+        projects_.insert(canonical(textOf(current.value)));
       }
       current = {record.stamp, record.author, record.value(group), group == SyncGroup::name && record.created, true};
       m.dirty = true;
@@ -205,13 +217,16 @@ void SyncMerge::note(const std::vector<SyncRecord>& records) {
       Merged& m = row(canonical(record.gid), rawValue(record.kind));
       merge(m, record, Instant(), nullptr);
       if (record.kind == SyncKind::session && m.group(SyncGroup::project).present) {
-        projects_.insert(canonical(text(WireCoding::parse(m.group(SyncGroup::project).value))));
+        projects_.insert(canonical(textOf(m.group(SyncGroup::project).value)));
       }
       if (record.kind == SyncKind::session && record.has(SyncGroup::live) && !record.live) {
-        for (const auto& r : statements_->sourcesOf.rows({m.gid})) orphaned.insert(r.optionalText("source_id").value_or(""));
+        if (sourcesKnown_) {
+          for (const auto& r : statements_->sourcesOf.rows({m.gid})) orphaned.insert(r.optionalText("source_id").value_or(""));
+        }
       }
     } else if (record.kind == SyncKind::source) {
       statements_->source.run({record.source, record.gid, record.stamp, record.author});
+      sourcesKnown_ = true;
     } else if (record.kind == SyncKind::alias) {
       alias(record.gid, record.to, effects);
     }
@@ -249,12 +264,13 @@ void SyncMerge::apply(const std::vector<SyncRecord>& records, Instant now, Effec
         merge(m, record, now, &effects);
         // A deleted project stays while sessions it never knew are in it.
         if (record.kind == SyncKind::session && m.group(SyncGroup::project).present) {
-          projects_.insert(canonical(text(WireCoding::parse(m.group(SyncGroup::project).value))));
+          projects_.insert(canonical(textOf(m.group(SyncGroup::project).value)));
         }
         break;
       }
       case SyncKind::source:
         statements_->source.run({record.source, record.gid, record.stamp, record.author});
+      sourcesKnown_ = true;
         if (db_.changes() > 0) sources_.insert(record.source);
         break;
       case SyncKind::stop:
@@ -283,6 +299,7 @@ void SyncMerge::alias(const std::string& a, const std::string& b, Effects& effec
   if (x == y) return;
   const std::string keep = std::min(x, y), gone = std::max(x, y);
   const std::string kind = keep[0] == 'p' ? "project" : "session";
+  aliases_ = true;
   Merged& kept = row(keep, kind);
   Merged other = row(gone, kind);
   rows_.erase(gone);
@@ -325,14 +342,25 @@ void SyncMerge::alias(const std::string& a, const std::string& b, Effects& effec
   }
   (kind == "project" ? projects_ : sessions_).insert(keep);
   // Sessions waiting for any row of the two may now have a project here.
-  if (kind == "project") queueSessionsOf(keep);
-  for (const auto& r : statements_->sourcesOf.rows({gone})) sources_.insert(r.optionalText("source_id").value_or(""));
+  if (kind == "project") {
+    projectIds_.clear();  // one project's id now stands for both
+    queueSessionsOf(keep);
+  }
+  if (sourcesKnown_) {
+    for (const auto& r : statements_->sourcesOf.rows({gone})) sources_.insert(r.optionalText("source_id").value_or(""));
+  }
 }
 
 std::optional<std::int64_t> SyncMerge::localId(std::string_view kind, const std::string& gid) {
+  // Projects are few and asked for by each of their sessions.
+  const bool project = kind == "project";
+  if (project) {
+    if (const auto found = projectIds_.find(gid); found != projectIds_.end()) return found->second;
+  }
   const auto rows = statements_->localId.rows({std::string(kind), gid});
-  if (rows.empty()) return std::nullopt;
-  return rows.front().integer("local_id");
+  const auto id = rows.empty() ? std::nullopt : std::optional<std::int64_t>(rows.front().integer("local_id"));
+  if (project) projectIds_.emplace(gid, id);
+  return id;
 }
 
 std::string SyncMerge::computerName(const std::string& id) {
@@ -403,6 +431,7 @@ void SyncMerge::materializeProject(const std::string& gid, Effects& effects) {
     if (local) {
       for (const auto& r : db_.query("SELECT id FROM sessions WHERE project_id = ?", {*local})) dropSession(r.integer("id"));
       db_.query("DELETE FROM projects WHERE id = ?", {*local});
+      projectIds_[gid] = std::nullopt;
       effects.projectsRemoved.insert(*local);
       effects.changed = true;
     }
@@ -425,7 +454,9 @@ void SyncMerge::materializeProject(const std::string& gid, Effects& effects) {
     // Named in settleNames; a name no project can have meanwhile.
     db_.query("INSERT INTO projects (name, archived, created_at) VALUES (?, ?, ?)",
               {"\x01" + gid, archived ? 1 : 0, m.madeAt});
-    statements_->map.run({"project", db_.lastInsertRowId(), gid});
+    const auto id = db_.lastInsertRowId();
+    statements_->map.run({"project", id, gid});
+    projectIds_[gid] = id;
     effects.changed = true;
     queueSessionsOf(gid);  // they may now have somewhere to go
   }
@@ -479,7 +510,7 @@ void SyncMerge::settleNames(const std::set<std::string>& changed, Effects& effec
     std::map<std::string, int> byComputer;
     for (std::size_t i = 0; i < same.size(); ++i) {
       const Group& g = row(same[i], "project").group(SyncGroup::name);
-      std::string name = text(WireCoding::parse(g.value));
+      std::string name = textOf(g.value);
       if (i > 0) {
         const std::string computer = computerName(g.author);
         const int count = ++byComputer[computer];
@@ -527,7 +558,7 @@ void SyncMerge::materializeSession(const std::string& gid, Instant now, Effects&
   if (!span.present || !project.present) return;
   const auto local = localId("session", gid);
   if (local && local == openSession_) return;  // this computer's running session: its own until it ends
-  const auto projectLocal = localId("project", canonical(text(WireCoding::parse(project.value))));
+  const auto projectLocal = localId("project", canonical(textOf(project.value)));
   if (!m.live() || !projectLocal) {
     if (local) {
       dropSession(*local);
@@ -592,7 +623,9 @@ void SyncMerge::materializeSession(const std::string& gid, Instant now, Effects&
       if (m.madeAuthor != me_) ++effects.tallies[m.madeAuthor].overlaps;
     }
   }
-  for (const auto& r : statements_->sourcesOf.rows({gid})) sources_.insert(r.optionalText("source_id").value_or(""));
+  if (sourcesKnown_) {
+    for (const auto& r : statements_->sourcesOf.rows({gid})) sources_.insert(r.optionalText("source_id").value_or(""));
+  }
 }
 
 void SyncMerge::queueSessionsOf(const std::string& project) {

@@ -115,6 +115,8 @@ class SyncMerge {
   std::set<std::string> projects_, sessions_, sources_;  // to bring in line
   std::optional<std::int64_t> openSession_;
   std::optional<double> longest_;  // the longest stored session's length, once read
+  bool aliases_ = false, sourcesKnown_ = false;  // whether any row has an alias, any source a session
+  std::unordered_map<std::string, std::optional<std::int64_t>> projectIds_;
 };
 
 }  // namespace lumetra
