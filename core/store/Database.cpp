@@ -117,7 +117,8 @@ void Database::fail(int result) const {
   throw DatabaseError::step(message, isDamage(result));
 }
 
-Database::Statement::Statement(Database& db, const std::string& sql) : db_(db), statement_(db.prepare(sql)) {}
+Database::Statement::Statement(Database& db, const std::string& sql)
+    : db_(db), statement_(db.prepare(sql)), names_(namesOf(statement_)) {}
 
 Database::Statement::~Statement() { sqlite3_finalize(statement_); }
 
@@ -145,7 +146,7 @@ std::vector<Row> Database::Statement::rows(const std::vector<SQLValue>& params) 
   sqlite3_reset(statement_);
   sqlite3_clear_bindings(statement_);
   bind(statement_, params);
-  return db_.rowsOf(statement_);
+  return db_.rowsOf(statement_, names_);
 }
 
 void Database::Statement::start(const std::vector<SQLValue>& params) {
@@ -153,7 +154,6 @@ void Database::Statement::start(const std::vector<SQLValue>& params) {
   sqlite3_reset(statement_);
   sqlite3_clear_bindings(statement_);
   bind(statement_, params);
-  names_ = namesOf(statement_);
 }
 
 std::optional<Row> Database::Statement::next() {
@@ -194,9 +194,10 @@ Row Database::rowOf(sqlite3_stmt* raw, const Row::Names& names) {
   return Row(names, std::move(values));
 }
 
-std::vector<Row> Database::rowsOf(sqlite3_stmt* raw) {
+std::vector<Row> Database::rowsOf(sqlite3_stmt* raw) { return rowsOf(raw, namesOf(raw)); }
+
+std::vector<Row> Database::rowsOf(sqlite3_stmt* raw, const Row::Names& names) {
   std::vector<Row> rows;
-  const Row::Names names = namesOf(raw);
   for (;;) {
     const int result = sqlite3_step(raw);
     if (result == SQLITE_DONE) return rows;

@@ -64,7 +64,7 @@ class Database {
    private:
     Database& db_;
     sqlite3_stmt* statement_;
-    Row::Names names_;  // of the rows next() reads
+    Row::Names names_;  // its columns', read once
   };
 
   // The thread the connection belongs to: every call checks it (see OwnerThread).
@@ -80,6 +80,7 @@ class Database {
   [[nodiscard]] sqlite3_stmt* prepare(const std::string& sql);
   // Steps a bound statement to its end, collecting its rows.
   std::vector<Row> rowsOf(sqlite3_stmt* statement);
+  std::vector<Row> rowsOf(sqlite3_stmt* statement, const Row::Names& names);
   [[nodiscard]] static Row::Names namesOf(sqlite3_stmt* statement);
   // The row the statement stands on.
   [[nodiscard]] static Row rowOf(sqlite3_stmt* statement, const Row::Names& names);

@@ -24,6 +24,13 @@ std::string refusal(const std::string& text) {
   }
 }
 
+// Lines written by any version check alike: the standard's own answers.
+TEST(SyncRecordTest, ChecksAreTheStandardOnes) {
+  EXPECT_EQ(Crc32c::of("123456789"), 0xE3069283u);
+  EXPECT_EQ(Crc32c::of(std::string(32, '\0')), 0x8A9136AAu);
+  EXPECT_EQ(Crc32c::of(std::string(32, '\xFF')), 0x62A8AB43u);
+}
+
 TEST(SyncRecordTest, LinesThatAreRefused) {
   const std::string who = R"("a":"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa","n":1,"t":5,"v":1,)";
   const std::string session = who + R"("g":"sbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbbb","k":"session",)";
