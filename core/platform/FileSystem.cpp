@@ -212,6 +212,13 @@ std::string readFile(const std::filesystem::path& path) {
   return readAll(fd.get());
 }
 
+std::string readFile(const std::filesystem::path& path, std::uint64_t from) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) throw std::system_error(errno, std::generic_category());
+  if (::lseek(fd.get(), static_cast<off_t>(from), SEEK_SET) < 0) throw std::system_error(errno, std::generic_category());
+  return readAll(fd.get());
+}
+
 FileDescriptor openForReading(const std::filesystem::path& path) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) throw std::system_error(errno, std::generic_category());

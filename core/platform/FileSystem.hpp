@@ -86,6 +86,8 @@ struct FileIdentity {
 
 // The whole file. Throws std::system_error whose code is the errno.
 [[nodiscard]] std::string readFile(const std::filesystem::path& path);
+// What follows the first `from` bytes (nothing when the file is shorter). Throws like readFile.
+[[nodiscard]] std::string readFile(const std::filesystem::path& path, std::uint64_t from);
 // The file open for reading a piece at a time, for files too large to hold. Throws like readFile.
 [[nodiscard]] FileDescriptor openForReading(const std::filesystem::path& path);
 // Up to `size` bytes into `into`; 0 at the end of the file. Throws like readFile.

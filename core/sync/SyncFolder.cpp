@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <set>
 #include <system_error>
@@ -55,9 +56,9 @@ void makeFolder(const fs::path& path) {
   if (const int failed = FileSystem::createFolder(path, 0700)) cant("create the folder", path, failed);
 }
 
-std::string contents(const fs::path& path) {
+std::string contents(const fs::path& path, std::uint64_t from = 0) {
   try {
-    return FileSystem::readFile(path);
+    return FileSystem::readFile(path, from);
   } catch (const std::system_error& error) {
     if (error.code().value() == ENOENT) return {};
     cant("read", path, error.code().value());
@@ -65,14 +66,22 @@ std::string contents(const fs::path& path) {
 }
 
 // Reads the complete lines of `bytes` from `offset`; false when it stopped at a later format.
+// `linesBefore` counts the lines before `bytes` in their file, asked only for a bad line.
 bool readLines(const std::string& bytes, std::uint64_t offset, const std::string& file, const std::string& author,
-               std::int64_t applied, std::size_t limit, SyncFolder::Read& read, std::uint64_t& next) {
-  std::int64_t lineNumber = std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
+               std::int64_t applied, std::size_t limit, SyncFolder::Read& read, std::uint64_t& next,
+               const std::function<std::int64_t()>& linesBefore = [] { return std::int64_t{0}; }) {
+  std::optional<std::int64_t> counted;  // the line number, once a bad line needs it
+  const auto lineAt = [&](std::uint64_t at) {
+    if (!counted) counted = linesBefore() + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+    return *counted;
+  };
+  std::int64_t lineNumber = 0;  // lines passed since `offset`
   next = offset;
   while (next < bytes.size() && read.records.size() < limit) {
     const auto end = bytes.find('\n', next);
     if (end == std::string::npos) break;  // a line still being written: not yet
     const std::string_view line(bytes.data() + next, end - next);
+    const auto place = [&] { return lineAt(offset) + lineNumber; };
     ++lineNumber;
     const std::uint64_t after = end + 1;
     // A line already read (its sequence is in plain sight: quotes inside texts are escaped)
@@ -87,7 +96,7 @@ bool readLines(const std::string& bytes, std::uint64_t offset, const std::string
       try {
         SyncRecord record = SyncRecord::decoded(line, author);
         if (record.author != author) {
-          read.bad.push_back({file, lineNumber, "it was written by another computer"});
+          read.bad.push_back({file, place(), "it was written by another computer"});
         } else if (record.sequence > applied) {
           read.records.push_back(std::move(record));
         }
@@ -96,7 +105,7 @@ bool readLines(const std::string& bytes, std::uint64_t offset, const std::string
           read.later = true;
           return false;
         }
-        read.bad.push_back({file, lineNumber, error.description()});
+        read.bad.push_back({file, place(), error.description()});
       }
     }
     next = after;
@@ -281,13 +290,21 @@ SyncFolder::Read SyncFolder::read(const std::string& computer, const Position& f
   }
   read.next = from;
   for (; index < files.size(); ++index, offset = 0) {
-    const std::string bytes = contents(files[index]);
-    const std::string name = files[index].filename().string();
+    // Only what follows the position is read.
+    std::error_code error;
+    const auto size = fs::file_size(files[index], error);
     // A file that shrank was rewritten by its author: read it again from its start.
-    if (offset > bytes.size()) offset = 0;
-    std::uint64_t next = offset;
-    if (!readLines(bytes, offset, name, computer, applied, limit, read, next)) return read;
-    read.next = {name, next};
+    if (error || offset > size) offset = 0;
+    const std::string bytes = contents(files[index], offset);
+    const std::string name = files[index].filename().string();
+    const auto linesBefore = [&, path = files[index]] {
+      const std::string head = contents(path).substr(0, offset);
+      return static_cast<std::int64_t>(std::count(head.begin(), head.end(), '\n'));
+    };
+    std::uint64_t next = 0;
+    const bool going = readLines(bytes, 0, name, computer, applied, limit, read, next, linesBefore);
+    if (!going) return read;
+    read.next = {name, offset + next};
     // A line still arriving, here or in a file before the last (a sync engine may bring a
     // later file first): the rest waits for it.
     if (read.records.size() >= limit || next != bytes.size()) return read;

@@ -132,9 +132,16 @@ SyncMerge::Merged& SyncMerge::row(const std::string& gid, std::string_view kind)
   return rows_.emplace(gid, std::move(merged)).first->second;
 }
 
+void SyncMerge::touch(Merged& m) {
+  if (!m.dirty) dirty_.push_back(m.gid);
+  m.dirty = true;
+}
+
 void SyncMerge::flush() {
-  for (auto& [gid, m] : rows_) {
-    if (!m.dirty) continue;
+  for (const auto& gid : std::exchange(dirty_, {})) {
+    const auto found = rows_.find(gid);
+    if (found == rows_.end() || !found->second.dirty) continue;  // gone into another, or written
+    Merged& m = found->second;
     std::vector<SQLValue> values{m.gid, m.kind};
     if (m.madeStamp) {
       values.insert(values.end(), {m.madeStamp, m.madeAuthor, m.madeAt});
@@ -161,7 +168,7 @@ void SyncMerge::merge(Merged& m, const SyncRecord& record, Instant now, Effects*
     m.madeStamp = record.stamp;
     m.madeAuthor = record.author;
     m.madeAt = record.createdAt;
-    m.dirty = true;
+    touch(m);
   }
   for (const auto& [group, name] : kSyncGroupTexts) {
     if (!record.has(group)) continue;
@@ -173,7 +180,7 @@ void SyncMerge::merge(Merged& m, const SyncRecord& record, Instant now, Effects*
         projects_.insert(canonical(textOf(current.value)));
       }
       current = {record.stamp, record.author, record.value(group), group == SyncGroup::name && record.created, true};
-      m.dirty = true;
+      touch(m);
       (m.kind == "project" ? projects_ : sessions_).insert(m.gid);
     }
     if (!effects) continue;
@@ -317,7 +324,7 @@ void SyncMerge::alias(const std::string& a, const std::string& b, Effects& effec
       kept.groups[i] = g;
     }
   }
-  kept.dirty = true;
+  touch(kept);
   db_.query("DELETE FROM sync_rows WHERE gid = ?", {gone});
   db_.query("INSERT OR REPLACE INTO sync_alias (gid, canonical) VALUES (?, ?)", {gone, keep});
   db_.query("UPDATE sync_alias SET canonical = ? WHERE canonical = ?", {keep, gone});

@@ -89,6 +89,8 @@ class SyncMerge {
   Merged& row(const std::string& gid, std::string_view kind);
   void merge(Merged& row, const SyncRecord& record, Instant now, Effects* effects);
   void alias(const std::string& a, const std::string& b, Effects& effects);
+  // The row is to be written at the next flush.
+  void touch(Merged& row);
   void flush();
   void materialize(Instant now, Effects& effects);
   void materializeProject(const std::string& gid, Effects& effects);
@@ -112,6 +114,7 @@ class SyncMerge {
   std::unique_ptr<Statements> statements_;
   std::unordered_map<std::string, std::string> canonical_;
   std::map<std::string, Merged> rows_;  // this merge's rows, loaded once, written once
+  std::vector<std::string> dirty_;      // the rows changed since the last flush
   std::set<std::string> projects_, sessions_, sources_;  // to bring in line
   std::optional<std::int64_t> openSession_;
   std::optional<double> longest_;  // the longest stored session's length, once read

@@ -103,15 +103,19 @@ const std::vector<std::pair<std::string, Case>> kCases{
      }},
     {"a damaged line in the middle is listed and skipped",
      [](World& w) {
-       for (double at : {0.0, 1000.0, 2000.0}) (void)w.added(w.a, at);
+       (void)w.added(w.a, 0);
+       w.both();  // B reads on from the middle of the file
+       for (double at : {1000.0, 2000.0, 3000.0}) (void)w.added(w.a, at);
        (void)w.a.engine->cycle(w.now);
        const fs::path log = w.a.log(w.synced);
        std::string bytes = FileSystem::readFile(log);
-       const auto second = bytes.find('\n', bytes.find("\"span\"")) + 1;
+       const auto second = bytes.find('\n', bytes.find("\"span\"", bytes.find("\"span\"") + 1)) + 1;
        bytes[bytes.find("\"span\"", second) + 9] ^= 1;  // one flipped bit
        std::ofstream(log, std::ios::trunc) << bytes;
        (void)w.b.engine->cycle(w.now);
-       return w.b.count("SELECT count(*) AS n FROM sessions") == 2 && w.b.count("SELECT count(*) AS n FROM sync_bad") == 1
+       const auto line = std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(second), '\n') + 1;
+       return w.b.count("SELECT count(*) AS n FROM sessions") == 3 &&
+                      w.b.count("SELECT count(*) AS n FROM sync_bad WHERE line = " + std::to_string(line)) == 1
                   ? ""
                   : "damaged line mishandled";
      }},
