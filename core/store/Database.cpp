@@ -81,7 +81,8 @@ void Database::execNoThrow(const std::string& sql) noexcept {
 
 namespace {
 
-void bind(sqlite3_stmt* raw, const std::vector<SQLValue>& params) {
+// Texts are copied only when `params` may be gone before the statement has run (`copied`).
+void bind(sqlite3_stmt* raw, const std::vector<SQLValue>& params, bool copied = false) {
   for (std::size_t i = 0; i < params.size(); ++i) {
     const int index = static_cast<int>(i + 1);
     std::visit(
@@ -92,7 +93,7 @@ void bind(sqlite3_stmt* raw, const std::vector<SQLValue>& params) {
           } else if constexpr (std::is_same_v<T, double>) {
             sqlite3_bind_double(raw, index, value);
           } else if constexpr (std::is_same_v<T, std::string>) {
-            sqlite3_bind_text(raw, index, value.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(raw, index, value.c_str(), -1, copied ? SQLITE_TRANSIENT : SQLITE_STATIC);
           } else {
             sqlite3_bind_null(raw, index);
           }
@@ -153,7 +154,7 @@ void Database::Statement::start(const std::vector<SQLValue>& params) {
   db_.owner_.assertHeld();
   sqlite3_reset(statement_);
   sqlite3_clear_bindings(statement_);
-  bind(statement_, params);
+  bind(statement_, params, true);
 }
 
 std::optional<Row> Database::Statement::next() {

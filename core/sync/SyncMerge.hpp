@@ -113,7 +113,7 @@ class SyncMerge {
   HybridClock& clock_;
   std::unique_ptr<Statements> statements_;
   std::unordered_map<std::string, std::string> canonical_;
-  std::map<std::string, Merged> rows_;  // this merge's rows, loaded once, written once
+  std::unordered_map<std::string, Merged> rows_;  // this merge's rows, loaded once, written once
   std::vector<std::string> dirty_;      // the rows changed since the last flush
   std::set<std::string> projects_, sessions_, sources_;  // to bring in line
   std::optional<std::int64_t> openSession_;
