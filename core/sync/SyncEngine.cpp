@@ -215,6 +215,7 @@ SyncEngine::Cycle SyncEngine::cycle(Instant now) {
     mine.prepare();
     {
       Transaction transaction(store_.db());
+      SyncSchema::update(store_.db());
       SyncOutbox(store_, computer()).assignIds();
       transaction.commit();
     }

@@ -78,6 +78,14 @@ std::string SyncOutbox::sourceGid(const std::string& sourceId) {
 
 void SyncOutbox::assignIds() {
   Database& db = store_.db();
+  // A row gets its id when it is first to be written out, and the running session (the others
+  // see it): a row gone before then never had one, and its integer id given again is another.
+  db.query("INSERT OR IGNORE INTO sync_ids (kind, local_id) "
+           "SELECT 'session', o.local_id FROM sync_outbox o JOIN sessions s ON s.id = o.local_id "
+           "WHERE o.kind IN ('session', 'source') "
+           "UNION SELECT 'project', o.local_id FROM sync_outbox o JOIN projects p ON p.id = o.local_id "
+           "WHERE o.kind = 'project' "
+           "UNION SELECT 'session', id FROM sessions WHERE end_at IS NULL");
   const auto rows = db.query("SELECT kind, local_id FROM sync_ids WHERE gid IS NULL");
   if (rows.empty()) return;
   Database::Statement give(db, "UPDATE sync_ids SET gid = ? WHERE kind = ? AND local_id = ?");

@@ -28,9 +28,9 @@ class SyncOutbox {
 
   SyncOutbox(Store& store, std::string me) : store_(store), me_(std::move(me)) {}
 
-  // Gives the rows that have none their global ids, in the caller's transaction: before any
-  // record names them, so that a crash after writing can't leave a record naming an id the
-  // store never kept.
+  // Gives the rows waiting to be written out, and the running session, their global ids if they
+  // have none, in the caller's transaction: before any record names them, so that a crash
+  // after writing can't leave a record naming an id the store never kept.
   void assignIds();
   // The next records, numbered from `firstSequence`. Nothing when the outbox is empty.
   [[nodiscard]] Drained drain(HybridClock& clock, std::int64_t nowMs, std::int64_t firstSequence);

@@ -13,8 +13,8 @@ namespace {
 constexpr const char* kTables = R"(
 CREATE TABLE sync_state (key TEXT PRIMARY KEY, value) WITHOUT ROWID;
 INSERT INTO sync_state (key, value) VALUES ('applying', 0);
--- Each row's global id (given before it is first written out); a row that goes forgets it, as
--- its integer id may be given again.
+-- Each row's global id (given when it is first to be written out, or runs); a row that goes
+-- forgets it, as its integer id may be given again.
 CREATE TABLE sync_ids (
     kind TEXT NOT NULL, local_id INTEGER NOT NULL, gid TEXT UNIQUE,
     published INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (kind, local_id)) WITHOUT ROWID;
@@ -59,7 +59,6 @@ CREATE TABLE sync_stops (gid TEXT PRIMARY KEY, at REAL NOT NULL) WITHOUT ROWID;
 
 constexpr const char* kTriggers =
     "CREATE TRIGGER sync_project_new AFTER INSERT ON projects WHEN " LOCAL " BEGIN\n"
-    "  INSERT INTO sync_ids (kind, local_id) VALUES ('project', NEW.id);\n"
     "  INSERT INTO sync_outbox (kind, local_id, grp) VALUES ('project', NEW.id, 'all');\nEND;\n"
     "CREATE TRIGGER sync_project_name AFTER UPDATE OF name ON projects WHEN " LOCAL
     " AND OLD.name IS NOT NEW.name BEGIN\n"
@@ -72,10 +71,8 @@ constexpr const char* kTriggers =
     "    WHERE kind = 'project' AND local_id = OLD.id AND published = 1 AND " LOCAL ";\n"
     "  DELETE FROM sync_ids WHERE kind = 'project' AND local_id = OLD.id;\nEND;\n"
     // The running session is this computer's alone until it ends: only its end publishes it.
-    "CREATE TRIGGER sync_session_new AFTER INSERT ON sessions WHEN " LOCAL " BEGIN\n"
-    "  INSERT INTO sync_ids (kind, local_id) VALUES ('session', NEW.id);\n"
-    "  INSERT INTO sync_outbox (kind, local_id, grp) SELECT 'session', NEW.id, 'all' WHERE NEW.end_at IS NOT NULL;\n"
-    "END;\n"
+    "CREATE TRIGGER sync_session_new AFTER INSERT ON sessions WHEN " LOCAL " AND NEW.end_at IS NOT NULL BEGIN\n"
+    "  INSERT INTO sync_outbox (kind, local_id, grp) VALUES ('session', NEW.id, 'all');\nEND;\n"
     "CREATE TRIGGER sync_session_ended AFTER UPDATE OF end_at ON sessions WHEN " LOCAL
     " AND OLD.end_at IS NULL AND NEW.end_at IS NOT NULL BEGIN\n"
     "  INSERT INTO sync_outbox (kind, local_id, grp) VALUES ('session', NEW.id, 'all');\nEND;\n"
@@ -138,6 +135,15 @@ void install(Database& db) {
   db.exec(kTables);
   db.exec(kTriggers);
   db.exec(kExisting);
+}
+
+void update(Database& db) {
+  // An earlier version's triggers gave every new row its id on the spot: the same outcome at
+  // twice an import's cost.
+  const auto made = db.query("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = 'sync_session_new'");
+  if (made.empty() || made.front().optionalText("sql").value_or("").find("sync_ids") == std::string::npos) return;
+  for (const char* trigger : kNames) db.exec(std::string("DROP TRIGGER IF EXISTS ") + trigger);
+  db.exec(kTriggers);
 }
 
 void remove(Database& db) {

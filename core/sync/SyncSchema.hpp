@@ -15,6 +15,8 @@ namespace lumetra::SyncSchema {
 // Creates the tables and triggers, and gives every row a global id. Inside the caller's
 // transaction.
 void install(Database& db);
+// Brings the triggers of an earlier version up to date. Inside the caller's transaction.
+void update(Database& db);
 // Drops them. Inside the caller's transaction.
 void remove(Database& db);
 
