@@ -18,9 +18,10 @@ INSERT INTO sync_state (key, value) VALUES ('applying', 0);
 CREATE TABLE sync_ids (
     kind TEXT NOT NULL, local_id INTEGER NOT NULL, gid TEXT UNIQUE,
     published INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (kind, local_id)) WITHOUT ROWID;
+-- What waits to be written out, in order. Numbers may be given again once it is empty: a number
+-- only ever stands for an entry until the drain that wrote it is noted.
 CREATE TABLE sync_outbox (
-    seq INTEGER PRIMARY KEY AUTOINCREMENT, kind TEXT NOT NULL, local_id INTEGER, gid TEXT, source TEXT,
-    grp TEXT NOT NULL);
+    seq INTEGER PRIMARY KEY, kind TEXT NOT NULL, local_id INTEGER, gid TEXT, source TEXT, grp TEXT NOT NULL);
 -- Each row as merged: when and by whom it was first made, and per field group (name, archived,
 -- project, span, description, edited, live) the winning value with its stamp and author. A
 -- group's value is JSON; "live" is true, or the newest stamp its deleter had seen.
