@@ -139,7 +139,7 @@ SyncOutbox::Drained SyncOutbox::drain(HybridClock& clock, std::int64_t nowMs, st
   Database::Statement canonical(db, "SELECT canonical FROM sync_alias WHERE gid = ?");
   Database::Statement known(db, "SELECT 1 FROM sync_rows WHERE gid = ?");
   Database::Statement merged(db,
-                             "SELECT max(coalesce(name_s, 0), coalesce(archived_s, 0), coalesce(project_s, 0), "
+                             "SELECT max(coalesce(made_s, 0), coalesce(name_s, 0), coalesce(archived_s, 0), coalesce(project_s, 0), "
                              "coalesce(span_s, 0), coalesce(description_s, 0), coalesce(edited_s, 0), "
                              "coalesce(live_s, 0)) AS newest FROM sync_rows WHERE gid = ?");
   Database::Statement project(db, "SELECT name, archived, created_at FROM projects WHERE id = ?");

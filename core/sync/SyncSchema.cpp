@@ -23,8 +23,9 @@ CREATE TABLE sync_ids (
 CREATE TABLE sync_outbox (
     seq INTEGER PRIMARY KEY, kind TEXT NOT NULL, local_id INTEGER, gid TEXT, source TEXT, grp TEXT NOT NULL);
 -- Each row as merged: when and by whom it was first made, and per field group (name, archived,
--- project, span, description, edited, live) the winning value with its stamp and author. A
--- group's value is JSON; "live" is true, or the newest stamp its deleter had seen.
+-- project, span, description, edited, live) the winning value with its stamp and author (none
+-- when they are the first record's). A group's value is JSON; "live" is true, or the newest
+-- stamp its deleter had seen.
 CREATE TABLE sync_rows (
     gid TEXT PRIMARY KEY, kind TEXT NOT NULL,
     made_s INTEGER, made_a TEXT, made_at REAL,
