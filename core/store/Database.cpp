@@ -65,6 +65,11 @@ bool isDamage(int result) { return (result & 0xFF) == SQLITE_CORRUPT || (result 
 
 Database::~Database() { sqlite3_close(handle_); }
 
+void Database::setTriggersEnabled(bool enabled) noexcept {
+  owner_.assertHeld();
+  sqlite3_db_config(handle_, SQLITE_DBCONFIG_ENABLE_TRIGGER, enabled ? 1 : 0, nullptr);
+}
+
 void Database::exec(const std::string& sql) {
   owner_.assertHeld();
   char* error = nullptr;

@@ -38,6 +38,9 @@ class Database {
   void exec(const std::string& sql);
   // Like exec, but ignores any failure: for ROLLBACK after an earlier error.
   void execNoThrow(const std::string& sql) noexcept;
+  // Whether this connection's triggers fire (they do unless turned off here; a Transaction turns
+  // them on again as it ends). Statements compiled before are compiled again.
+  void setTriggersEnabled(bool enabled) noexcept;
 
   // Compiles the first statement of `sql`, binds `params` to its ? in order, runs it to the end
   // and returns every row. Throws DatabaseError (prepare, step or constraint).

@@ -343,7 +343,7 @@ void SyncMerge::alias(const std::string& a, const std::string& b, Effects& effec
   if (rowGone && rowKeep && rowGone != rowKeep) {
     if (kind == "project") {
       db_.query("UPDATE sessions SET project_id = ? WHERE project_id = ?", {*rowKeep, *rowGone});
-      db_.query("DELETE FROM projects WHERE id = ?", {*rowGone});
+      dropProject(*rowGone);
     } else if (rowGone != openSession_) {
       db_.query("UPDATE session_sources SET session_id = ? WHERE session_id = ?", {*rowKeep, *rowGone});
       dropSession(*rowGone);
@@ -442,7 +442,7 @@ void SyncMerge::materializeProject(const std::string& gid, Effects& effects) {
   if (!kept) {
     if (local) {
       for (const auto& r : db_.query("SELECT id FROM sessions WHERE project_id = ?", {*local})) dropSession(r.integer("id"));
-      db_.query("DELETE FROM projects WHERE id = ?", {*local});
+      dropProject(*local);
       projectIds_[gid] = std::nullopt;
       effects.projectsRemoved.insert(*local);
       effects.changed = true;
@@ -659,6 +659,12 @@ void SyncMerge::dropSession(std::int64_t id) {
     sources_.insert(r.optionalText("source_id").value_or(""));
   }
   db_.query("DELETE FROM sessions WHERE id = ?", {id});
+  db_.query("DELETE FROM sync_ids WHERE kind = 'session' AND local_id = ?", {id});  // its id may be given again
+}
+
+void SyncMerge::dropProject(std::int64_t id) {
+  db_.query("DELETE FROM projects WHERE id = ?", {id});
+  db_.query("DELETE FROM sync_ids WHERE kind = 'project' AND local_id = ?", {id});
 }
 
 void SyncMerge::materializeSource(const std::string& source) {

@@ -97,7 +97,9 @@ class SyncMerge {
   void settleNames(const std::set<std::string>& projects, Effects& effects);
   void materializeSession(const std::string& gid, Instant now, Effects& effects);
   void materializeSource(const std::string& source);
+  // A row gone, with its global id (the triggers that would forget it are off while applying).
   void dropSession(std::int64_t id);
+  void dropProject(std::int64_t id);
   // Every session of the project's rows (it and those one with it), to bring in line.
   void queueSessionsOf(const std::string& project);
   [[nodiscard]] std::optional<std::int64_t> localId(std::string_view kind, const std::string& gid);

@@ -270,6 +270,24 @@ JSON spanJSON(const SyncSpan& span) {
   return JSON::array({span.start, span.end, span.active, std::string(rawValue(span.reason)), std::string(rawValue(span.times))});
 }
 
+// The same text, written directly: a merge writes one for every session it meets. Each number
+// is the shortest that reads back as itself, as a JSON writer's are.
+std::string spanText(const SyncSpan& span) {
+  std::string text = "[";
+  char number[32];
+  for (const double seconds : {span.start, span.end, span.active}) {
+    const auto [end, error] = std::to_chars(number, number + sizeof number, seconds);
+    text.append(number, error == std::errc() ? end : number);
+    text += ',';
+  }
+  text += '"';
+  text += rawValue(span.reason);
+  text += "\",\"";
+  text += rawValue(span.times);
+  text += "\"]";
+  return text;
+}
+
 SyncSpan spanFrom(const Value& value) {
   const auto& items = value.items;
   if (value.type != Value::Type::array || items.size() != 5 || items[3].type != Value::Type::text ||
@@ -310,8 +328,8 @@ std::string SyncRecord::value(SyncGroup group) const {
   switch (group) {
     case SyncGroup::name: return WireCoding::compact(JSON(name));
     case SyncGroup::archived: return archived ? "true" : "false";
-    case SyncGroup::project: return WireCoding::compact(JSON(project));
-    case SyncGroup::span: return WireCoding::compact(spanJSON(span));
+    case SyncGroup::project: return '"' + project + '"';  // a row id: nothing to escape
+    case SyncGroup::span: return spanText(span);
     case SyncGroup::description: return description ? WireCoding::compact(JSON(*description)) : "null";
     case SyncGroup::edited: return edited ? "true" : "false";
     case SyncGroup::live: return live ? "true" : std::to_string(seen);

@@ -156,6 +156,8 @@ void remove(Database& db) {
 
 void setApplying(Database& db, bool applying) {
   db.query("UPDATE sync_state SET value = ? WHERE key = 'applying'", {applying ? 1 : 0});
+  // Not even asked: with triggers on, every row written pays for them.
+  db.setTriggersEnabled(!applying);
 }
 
 }  // namespace lumetra::SyncSchema

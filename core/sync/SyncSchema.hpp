@@ -20,8 +20,9 @@ void update(Database& db);
 // Drops them. Inside the caller's transaction.
 void remove(Database& db);
 
-// While set, the triggers leave what is written alone: another computer's records are being
-// applied. Inside the caller's transaction; cleared before it ends.
+// While set, the triggers leave what is written alone (they are off on this connection):
+// another computer's records are being applied, and whoever deletes a row then forgets its
+// global id itself. Inside the caller's transaction; cleared before it ends.
 void setApplying(Database& db, bool applying);
 
 }  // namespace lumetra::SyncSchema
