@@ -139,10 +139,18 @@ void SyncFolder::prepare() {
   makeFolder(root_ / "computers");
   makeFolder(computerFolder(computer_));
   makeFolder(logFolder(computer_));
-  // Files an earlier version left open to others.
-  (void)FileSystem::setMode(format, kFileMode);
-  (void)FileSystem::setMode(computerFolder(computer_) / "computer.json", kFileMode);
-  for (const auto& file : logFiles(computer_)) (void)FileSystem::setMode(file, kFileMode);
+  // Files an earlier version left open to others. Only those: a change of mode, even to the
+  // same, is an event that the sync engine's watcher waits on.
+  const auto closeUp = [](const fs::path& file) {
+    std::error_code error;
+    const auto status = fs::status(file, error);
+    if (!error && fs::exists(status) && (status.permissions() & fs::perms::all) != fs::perms(kFileMode)) {
+      (void)FileSystem::setMode(file, kFileMode);
+    }
+  };
+  closeUp(format);
+  closeUp(computerFolder(computer_) / "computer.json");
+  for (const auto& file : logFiles(computer_)) closeUp(file);
 }
 
 std::vector<fs::path> SyncFolder::logFiles(const std::string& computer) const {
