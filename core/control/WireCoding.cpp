@@ -47,9 +47,73 @@ constexpr std::size_t flatObjectMinimum = 64 * 1024;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// A JSON string at text[at] (its opening quote), or nullopt for anything the general parser
-// should look at: a \u escape, a control character, malformed UTF-8.
-std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
+
+// An object of texts, booleans, nulls, whole numbers and such objects (a few levels deep), read
+// in one pass: an import's request and an export's reply are mostly one long text, which the
+// general parser takes a character at a time. Anything else (arrays, fractions, \u escapes, any
+// fault) is nullopt and left to the general parser, which gives the same value for everything
+// read here.
+std::optional<JSON> plainObject(std::string_view text, std::size_t& at, int depth) {
+  const auto skipSpace = [&] {
+    while (at < text.size() && isSpace(text[at])) ++at;
+  };
+  const auto next = [&](char c) {
+    skipSpace();
+    if (at >= text.size() || text[at] != c) return false;
+    ++at;
+    return true;
+  };
+  JSON object = JSON::object();
+  if (!next('{')) return std::nullopt;
+  if (next('}')) return object;
+  do {
+    skipSpace();
+    auto key = plainString(text, at);
+    if (!key || !next(':')) return std::nullopt;
+    skipSpace();
+    JSON value;
+    const std::string_view rest = text.substr(at);
+    if (rest.starts_with('"')) {
+      auto string = plainString(text, at);
+      if (!string) return std::nullopt;
+      value = std::move(*string);
+    } else if (rest.starts_with('{')) {
+      if (depth >= 4) return std::nullopt;
+      auto inner = plainObject(text, at, depth + 1);
+      if (!inner) return std::nullopt;
+      value = std::move(*inner);
+    } else if (rest.starts_with("true") || rest.starts_with("false") || rest.starts_with("null")) {
+      value = rest[0] == 't' ? JSON(true) : rest[0] == 'f' ? JSON(false) : JSON(nullptr);
+      at += rest[0] == 'f' ? 5 : 4;
+    } else {
+      const bool negative = rest.starts_with('-');
+      const std::string_view digits = rest.substr(negative ? 1 : 0, 18);
+      const std::size_t count = std::min(digits.find_first_not_of("0123456789"), digits.size());
+      if (count == 0 || count == digits.size() || (digits[0] == '0' && count > 1)) return std::nullopt;
+      const char after = digits[count];
+      if (after == '.' || after == 'e' || after == 'E') return std::nullopt;
+      std::int64_t number = 0;
+      for (std::size_t i = 0; i < count; ++i) number = number * 10 + (digits[i] - '0');
+      value = negative ? JSON(-number) : JSON(static_cast<std::uint64_t>(number));
+      at += count + (negative ? 1 : 0);
+    }
+    object[std::move(*key)] = std::move(value);
+  } while (next(','));
+  if (!next('}')) return std::nullopt;
+  return object;
+}
+
+std::optional<JSON> flatObject(std::string_view text) {
+  std::size_t at = 0;
+  auto object = plainObject(text, at, 0);
+  while (at < text.size() && isSpace(text[at])) ++at;
+  if (!object || at != text.size()) return std::nullopt;
+  return object;
+}
+
+}  // namespace
+
+std::optional<std::string> plainString(std::string_view text, std::size_t& at) {
   if (at >= text.size() || text[at] != '"') return std::nullopt;
   std::string out;
   std::size_t run = ++at;  // start of the bytes not yet copied
@@ -88,71 +152,6 @@ std::optional<std::string> flatString(std::string_view text, std::size_t& at) {
   }
   return std::nullopt;
 }
-
-// An object of texts, booleans, nulls, whole numbers and such objects (a few levels deep), read
-// in one pass: an import's request and an export's reply are mostly one long text, which the
-// general parser takes a character at a time. Anything else (arrays, fractions, \u escapes, any
-// fault) is nullopt and left to the general parser, which gives the same value for everything
-// read here.
-std::optional<JSON> plainObject(std::string_view text, std::size_t& at, int depth) {
-  const auto skipSpace = [&] {
-    while (at < text.size() && isSpace(text[at])) ++at;
-  };
-  const auto next = [&](char c) {
-    skipSpace();
-    if (at >= text.size() || text[at] != c) return false;
-    ++at;
-    return true;
-  };
-  JSON object = JSON::object();
-  if (!next('{')) return std::nullopt;
-  if (next('}')) return object;
-  do {
-    skipSpace();
-    auto key = flatString(text, at);
-    if (!key || !next(':')) return std::nullopt;
-    skipSpace();
-    JSON value;
-    const std::string_view rest = text.substr(at);
-    if (rest.starts_with('"')) {
-      auto string = flatString(text, at);
-      if (!string) return std::nullopt;
-      value = std::move(*string);
-    } else if (rest.starts_with('{')) {
-      if (depth >= 4) return std::nullopt;
-      auto inner = plainObject(text, at, depth + 1);
-      if (!inner) return std::nullopt;
-      value = std::move(*inner);
-    } else if (rest.starts_with("true") || rest.starts_with("false") || rest.starts_with("null")) {
-      value = rest[0] == 't' ? JSON(true) : rest[0] == 'f' ? JSON(false) : JSON(nullptr);
-      at += rest[0] == 'f' ? 5 : 4;
-    } else {
-      const bool negative = rest.starts_with('-');
-      const std::string_view digits = rest.substr(negative ? 1 : 0, 18);
-      const std::size_t count = std::min(digits.find_first_not_of("0123456789"), digits.size());
-      if (count == 0 || count == digits.size() || (digits[0] == '0' && count > 1)) return std::nullopt;
-      const char after = digits[count];
-      if (after == '.' || after == 'e' || after == 'E') return std::nullopt;
-      std::int64_t number = 0;
-      for (std::size_t i = 0; i < count; ++i) number = number * 10 + (digits[i] - '0');
-      value = negative ? JSON(-number) : JSON(static_cast<std::uint64_t>(number));
-      at += count + (negative ? 1 : 0);
-    }
-    object[std::move(*key)] = std::move(value);
-  } while (next(','));
-  if (!next('}')) return std::nullopt;
-  return object;
-}
-
-std::optional<JSON> flatObject(std::string_view text) {
-  std::size_t at = 0;
-  auto object = plainObject(text, at, 0);
-  while (at < text.size() && isSpace(text[at])) ++at;
-  if (!object || at != text.size()) return std::nullopt;
-  return object;
-}
-
-}  // namespace
 
 std::string fromSnakeCase(std::string_view key) {
   const auto first = key.find_first_not_of('_');

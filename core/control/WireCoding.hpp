@@ -45,6 +45,10 @@ namespace WireCoding {
 
 // Parses one JSON text; throws WireError when it isn't JSON.
 [[nodiscard]] JSON parse(std::string_view text);
+// The JSON string at text[at] (its opening quote), read in one pass, `at` moved past it; nothing
+// for what the general parser should look at: a \u escape, a control character, malformed
+// UTF-8, no string there.
+[[nodiscard]] std::optional<std::string> plainString(std::string_view text, std::size_t& at);
 // Moves the text at `key` out of an object, leaving an empty text in its place; nothing when
 // there is no text there. An import's text runs to megabytes, which decoding would copy.
 [[nodiscard]] std::optional<std::string> takeText(JSON& object, const std::string& key);

@@ -206,16 +206,14 @@ std::string readAll(int fd) {
 }
 }  // namespace
 
-std::string readFile(const std::filesystem::path& path) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.valid()) throw std::system_error(errno, std::generic_category());
-  return readAll(fd.get());
-}
+std::string readFile(const std::filesystem::path& path) { return readFile(path, 0); }
 
 std::string readFile(const std::filesystem::path& path, std::uint64_t from) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) throw std::system_error(errno, std::generic_category());
-  if (::lseek(fd.get(), static_cast<off_t>(from), SEEK_SET) < 0) throw std::system_error(errno, std::generic_category());
+  if (from > 0 && ::lseek(fd.get(), static_cast<off_t>(from), SEEK_SET) < 0) {
+    throw std::system_error(errno, std::generic_category());
+  }
   return readAll(fd.get());
 }
 

@@ -16,8 +16,9 @@ class Transaction {
     done_ = true;
   }
   ~Transaction() {
+    if (done_) return;
     db_.setTriggersEnabled(true);
-    if (!done_) db_.execNoThrow("ROLLBACK");
+    db_.execNoThrow("ROLLBACK");
   }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;

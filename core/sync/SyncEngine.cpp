@@ -215,9 +215,10 @@ SyncEngine::Cycle SyncEngine::cycle(Instant now) {
     mine.prepare();
     {
       Transaction transaction(store_.db());
-      SyncSchema::update(store_.db());
+      if (!triggersUpdated_) SyncSchema::update(store_.db());  // once a process
       SyncOutbox(store_, computer()).assignIds();
       transaction.commit();
+      triggersUpdated_ = true;
     }
     askToStop(now);
     drain(mine, now, cycle);

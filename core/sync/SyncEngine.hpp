@@ -101,6 +101,7 @@ class SyncEngine {
   HybridClock clock_;
   std::string writer_;               // this process's mark on its records
   bool recovered_ = false;           // the own log was read back since this process started
+  bool triggersUpdated_ = false;     // an earlier version's triggers were replaced, if any
   std::uintmax_t ownLogSize_ = 0;    // the current segment's size after this process's last append
   std::optional<std::string> lastProblem_;
   double presenceWritten_ = 0;

@@ -65,24 +65,20 @@ std::string contents(const fs::path& path, std::uint64_t from = 0) {
   }
 }
 
-// Reads the complete lines of `bytes` from `offset`; false when it stopped at a later format.
-// `linesBefore` counts the lines before `bytes` in their file, asked only for a bad line.
-bool readLines(const std::string& bytes, std::uint64_t offset, const std::string& file, const std::string& author,
-               std::int64_t applied, std::size_t limit, SyncFolder::Read& read, std::uint64_t& next,
+// Reads the complete lines of `bytes`; false when it stopped at a later format. `linesBefore`
+// counts the lines before `bytes` in their file, asked only for a bad line's number.
+bool readLines(const std::string& bytes, const std::string& file, const std::string& author, std::int64_t applied,
+               std::size_t limit, SyncFolder::Read& read, std::uint64_t& next,
                const std::function<std::int64_t()>& linesBefore = [] { return std::int64_t{0}; }) {
-  std::optional<std::int64_t> counted;  // the line number, once a bad line needs it
-  const auto lineAt = [&](std::uint64_t at) {
-    if (!counted) counted = linesBefore() + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at), '\n');
-    return *counted;
-  };
-  std::int64_t lineNumber = 0;  // lines passed since `offset`
-  next = offset;
+  std::optional<std::int64_t> before;
+  std::int64_t lineNumber = 0;  // within `bytes`
+  next = 0;
   while (next < bytes.size() && read.records.size() < limit) {
     const auto end = bytes.find('\n', next);
     if (end == std::string::npos) break;  // a line still being written: not yet
     const std::string_view line(bytes.data() + next, end - next);
-    const auto place = [&] { return lineAt(offset) + lineNumber; };
     ++lineNumber;
+    const auto place = [&] { return (before ? *before : *(before = linesBefore())) + lineNumber; };
     const std::uint64_t after = end + 1;
     // A line already read (its sequence is in plain sight: quotes inside texts are escaped)
     // isn't decoded again.
@@ -203,7 +199,7 @@ std::vector<SyncRecord> SyncFolder::ownRecordsAfter(std::int64_t sequence, std::
     }
     Read read;
     std::uint64_t next = 0;
-    (void)readLines(bytes, 0, files[i].filename().string(), computer_, sequence, SIZE_MAX, read, next);
+    (void)readLines(bytes, files[i].filename().string(), computer_, sequence, SIZE_MAX, read, next);
     for (auto& record : read.records) {
       last = std::max(last, record.sequence);
       records.push_back(std::move(record));
@@ -310,8 +306,7 @@ SyncFolder::Read SyncFolder::read(const std::string& computer, const Position& f
       return static_cast<std::int64_t>(std::count(head.begin(), head.end(), '\n'));
     };
     std::uint64_t next = 0;
-    const bool going = readLines(bytes, 0, name, computer, applied, limit, read, next, linesBefore);
-    if (!going) return read;
+    if (!readLines(bytes, name, computer, applied, limit, read, next, linesBefore)) return read;
     read.next = {name, offset + next};
     // A line still arriving, here or in a file before the last (a sync engine may bring a
     // later file first): the rest waits for it.
@@ -332,7 +327,7 @@ SyncFolder::Read SyncFolder::conflictCopies(const std::string& computer, std::ve
       seen.push_back(key);
       std::uint64_t next = 0;
       // A copy may hold what a computer with a cloned id wrote: the same author.
-      (void)readLines(contents(it->path()), 0, name, computer, 0, SIZE_MAX, read, next);
+      (void)readLines(contents(it->path()), name, computer, 0, SIZE_MAX, read, next);
     }
   }
   return read;
@@ -349,7 +344,7 @@ std::uint64_t SyncFolder::compact() {
     before += bytes.size();
     Read read;
     std::uint64_t next = 0;
-    (void)readLines(bytes, 0, file.filename().string(), computer_, 0, SIZE_MAX, read, next);
+    (void)readLines(bytes, file.filename().string(), computer_, 0, SIZE_MAX, read, next);
     for (auto& record : read.records) records.push_back(std::move(record));
   }
   if (records.empty()) return 0;

@@ -93,27 +93,10 @@ class Scanner {
   }
   bool string(std::string& out) {
     space();
-    if (at_ >= text_.size() || text_[at_] != '"') return false;
-    std::size_t run = ++at_;
-    while (at_ < text_.size()) {
-      const auto c = static_cast<unsigned char>(text_[at_]);
-      if (c >= 0x20 && c != '"' && c != '\\') {
-        ++at_;
-        continue;
-      }
-      out.append(text_.substr(run, at_ - run));
-      if (c == '"') {
-        ++at_;
-        return UnicodeText::isValidUTF8(out);
-      }
-      if (c != '\\' || at_ + 1 >= text_.size()) return false;
-      static constexpr std::string_view escapes = "\"\\/bfnrt", meanings = "\"\\/\b\f\n\r\t";
-      const auto which = escapes.find(text_[at_ + 1]);
-      if (which == std::string_view::npos) return false;  // \u: the general parser's
-      out += meanings[which];
-      run = at_ += 2;
-    }
-    return false;
+    auto text = WireCoding::plainString(text_, at_);
+    if (!text) return false;
+    out = std::move(*text);
+    return true;
   }
   bool digits() {
     const std::size_t from = at_;

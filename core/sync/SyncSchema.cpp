@@ -127,6 +127,10 @@ constexpr const char* kTableNames[] = {"sync_state", "sync_ids", "sync_outbox", 
                                        "sync_alias", "sync_sources", "sync_peers", "sync_conflicts", "sync_bad",
                                        "sync_stops"};
 
+void dropTriggers(Database& db) {
+  for (const char* trigger : kNames) db.exec(std::string("DROP TRIGGER IF EXISTS ") + trigger);
+}
+
 }  // namespace
 
 bool installed(Database& db) {
@@ -144,12 +148,12 @@ void update(Database& db) {
   // twice an import's cost.
   const auto made = db.query("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = 'sync_session_new'");
   if (made.empty() || made.front().optionalText("sql").value_or("").find("sync_ids") == std::string::npos) return;
-  for (const char* trigger : kNames) db.exec(std::string("DROP TRIGGER IF EXISTS ") + trigger);
+  dropTriggers(db);
   db.exec(kTriggers);
 }
 
 void remove(Database& db) {
-  for (const char* trigger : kNames) db.exec(std::string("DROP TRIGGER IF EXISTS ") + trigger);
+  dropTriggers(db);
   for (const char* table : kTableNames) db.exec(std::string("DROP TABLE IF EXISTS ") + table);
   db.exec("DELETE FROM sqlite_sequence WHERE name IN ('sync_outbox', 'sync_conflicts')");
 }
