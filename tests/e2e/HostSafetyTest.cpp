@@ -193,7 +193,9 @@ TEST_F(HostSafetyTest, ConnectionsAreBounded) {
   // machine takes seconds of its own.
   EXPECT_LT(Clock::now() - asked, std::chrono::seconds(3));
   Socket::configure(slow.get(), 10);
-  EXPECT_EQ(Socket::readLine(slow.get(), 1024).kind, Socket::LineRead::Kind::closed);
+  // Cut: closed, or reset when a dribbled byte was still unread as the host closed it.
+  const auto kind = Socket::readLine(slow.get(), 1024).kind;
+  EXPECT_TRUE(kind == Socket::LineRead::Kind::closed || kind == Socket::LineRead::Kind::readError);
   const auto cut = Clock::now() - slowStart;
   EXPECT_GE(cut, std::chrono::milliseconds(4500));
   EXPECT_LT(cut, std::chrono::milliseconds(7000));
